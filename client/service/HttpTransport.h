@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+struct HttpResponse
+{
+    long status = 0;
+    QByteArray reasonPhrase; // from the status line, e.g. "Not Found"
+    QByteArray contentType;
+    QByteArray body;
+};
+
+// Blocking HTTP over libcurl without any event loop: a call blocks its caller and no
+// timer tick can run meanwhile. Connections and DNS answers are shared process-wide.
+// A transport failure (resolve, connect, send, receive, time-out, answer over 32 MiB)
+// throws std::runtime_error carrying libcurl's error text.
+class HttpTransport
+{
+public:
+    using Headers = QList<QPair<QByteArray, QByteArray>>;
+
+    static HttpResponse get(const QString &url);
+    static HttpResponse post(const QString &url, const Headers &headers, const QByteArray &body);
+
+    // Connect time-out 10 s and whole-call time-out 30 s unless a test shortens them.
+    static void setTimeouts(long connectMs, long totalMs);
+};

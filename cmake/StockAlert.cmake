@@ -1,0 +1,33 @@
+# One static library per client folder: every .cpp/.h/.qrc of the folder belongs to it.
+function(add_client_library name)
+  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+  target_compile_options(${name} PRIVATE -Wall -Wextra)
+endfunction()
+
+# A Qt Test program run by CTest. ENV adds environment entries (e.g. QT_QPA_PLATFORM=offscreen);
+# XVFB runs it under xvfb-run for tests that need a real display.
+function(add_qt_test name)
+  cmake_parse_arguments(ARG "XVFB" "TIMEOUT" "SOURCES;DEPENDS;ENV" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_DEPENDS})
+  if(ARG_XVFB)
+    add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 1920x1080x24" $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
+  set(env QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 ${ARG_ENV})
+  if(ARG_XVFB)
+    list(FILTER env EXCLUDE REGEX "^QT_QPA_PLATFORM=")
+  endif()
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")
+  if(ARG_TIMEOUT)
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  else()
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+  endif()
+endfunction()
