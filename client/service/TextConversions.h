@@ -17,5 +17,8 @@ int toInt(const QString &text);
 QString dateCut(const QString &text);
 // First 19 characters with every "T" replaced by a blank (yyyy-mm-dd hh:nn:ss).
 QString dateTimeCut(const QString &text);
+// The text as it reads after a trip through the client's GBK code page: characters that
+// GBK cannot hold become "?".
+QString throughGbk(const QString &text);
 
 } // namespace TextConversions

@@ -1,0 +1,181 @@
+#include "HttpTransport.h"
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+constexpr curl_off_t MaxAnswerBytes = 32 * 1024 * 1024;
+
+std::atomic<long> connectTimeoutMs{10000};
+std::atomic<long> totalTimeoutMs{30000};
+
+// One share handle for the whole process keeps DNS answers and open connections between
+// calls, so a poll tick does not pay for a new TCP connection each time. Its callbacks
+// lock per data kind, which makes it safe should a call ever come from another thread.
+class SharedCache
+{
+public:
+    SharedCache()
+    {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        share = curl_share_init();
+        curl_share_setopt(share, CURLSHOPT_LOCKFUNC, &SharedCache::lock);
+        curl_share_setopt(share, CURLSHOPT_UNLOCKFUNC, &SharedCache::unlock);
+        curl_share_setopt(share, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+        curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+    }
+    // Deliberately never cleaned up: easy handles of other static objects may still be
+    // torn down after this one, and the process exit releases the sockets anyway.
+    CURLSH *share = nullptr;
+
+private:
+    static void lock(CURL *, curl_lock_data data, curl_lock_access, void *self)
+    {
+        static_cast<SharedCache *>(self)->mutexes[slot(data)].lock();
+    }
+    static void unlock(CURL *, curl_lock_data data, void *self)
+    {
+        static_cast<SharedCache *>(self)->mutexes[slot(data)].unlock();
+    }
+    static int slot(curl_lock_data data) { return data >= 0 && data < CURL_LOCK_DATA_LAST ? data : 0; }
+
+    std::mutex mutexes[CURL_LOCK_DATA_LAST];
+};
+
+CURLSH *sharedCache()
+{
+    static SharedCache *cache = new SharedCache;
+    return cache->share;
+}
+
+struct Transfer
+{
+    HttpResponse response;
+    bool tooLarge = false;
+};
+
+size_t onBody(char *data, size_t size, size_t count, void *user)
+{
+    auto *transfer = static_cast<Transfer *>(user);
+    const size_t bytes = size * count;
+    if (transfer->response.body.size() + static_cast<qsizetype>(bytes) > MaxAnswerBytes) {
+        transfer->tooLarge = true;
+        return 0; // aborts the transfer with CURLE_WRITE_ERROR
+    }
+    transfer->response.body.append(data, static_cast<qsizetype>(bytes));
+    return bytes;
+}
+
+// Only the status line is of interest here: libcurl reports the code but not the reason
+// phrase, which the caller's error text needs ("Not Found (404) - ...").
+size_t onHeader(char *data, size_t size, size_t count, void *user)
+{
+    auto *transfer = static_cast<Transfer *>(user);
+    const size_t bytes = size * count;
+    const QByteArray line = QByteArray::fromRawData(data, static_cast<qsizetype>(bytes)).trimmed();
+    if (line.startsWith("HTTP/")) {
+        // "HTTP/1.1 404 Not Found": a later status line (after 100 Continue) replaces this one.
+        const qsizetype codeStart = line.indexOf(' ');
+        const qsizetype reasonStart = codeStart < 0 ? -1 : line.indexOf(' ', codeStart + 1);
+        transfer->response.reasonPhrase = reasonStart < 0 ? QByteArray() : line.mid(reasonStart + 1);
+        transfer->response.body.clear();
+    }
+    return bytes;
+}
+
+struct EasyDeleter
+{
+    void operator()(CURL *easy) const { curl_easy_cleanup(easy); }
+};
+struct ListDeleter
+{
+    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+};
+
+HttpResponse perform(const QString &url, const HttpTransport::Headers &headers, const QByteArray *postBody)
+{
+    CURLSH *share = sharedCache();
+    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    if (!easy)
+        throw std::runtime_error("Cannot create an HTTP transfer");
+
+    Transfer transfer;
+    char errorText[CURL_ERROR_SIZE] = {};
+    const QByteArray urlBytes = url.toUtf8();
+
+    std::unique_ptr<curl_slist, ListDeleter> headerList;
+    auto addHeader = [&headerList](const QByteArray &line) {
+        curl_slist *grown = curl_slist_append(headerList.get(), line.constData());
+        if (!grown)
+            throw std::runtime_error("Cannot build the HTTP request headers");
+        headerList.release();
+        headerList.reset(grown);
+    };
+    for (const auto &[name, value] : headers)
+        addHeader(name + ": " + value);
+    // libcurl would otherwise ask larger POSTs to wait for "100 Continue", which some
+    // servers never send: the request then stalls for a second for nothing.
+    addHeader("Expect:");
+
+    CURL *h = easy.get();
+    curl_easy_setopt(h, CURLOPT_SHARE, share);
+    curl_easy_setopt(h, CURLOPT_URL, urlBytes.constData());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs.load());
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, totalTimeoutMs.load());
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, MaxAnswerBytes);
+    curl_easy_setopt(h, CURLOPT_USERAGENT, "StockAlert/1.0");
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headerList.get());
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &onBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+    if (postBody) {
+        curl_easy_setopt(h, CURLOPT_POST, 1L);
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, postBody->constData());
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(postBody->size()));
+    } else {
+        curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    }
+
+    const CURLcode result = curl_easy_perform(h);
+    if (result == CURLE_FILESIZE_EXCEEDED || (result == CURLE_WRITE_ERROR && transfer.tooLarge))
+        throw std::runtime_error("The answer is larger than 32 MiB");
+    if (result != CURLE_OK)
+        throw std::runtime_error(errorText[0] ? errorText : curl_easy_strerror(result));
+
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    transfer.response.status = status;
+    const char *contentType = nullptr;
+    if (curl_easy_getinfo(h, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
+        transfer.response.contentType = contentType;
+    return std::move(transfer.response);
+}
+
+} // namespace
+
+HttpResponse HttpTransport::get(const QString &url)
+{
+    return perform(url, {}, nullptr);
+}
+
+HttpResponse HttpTransport::post(const QString &url, const Headers &headers, const QByteArray &body)
+{
+    return perform(url, headers, &body);
+}
+
+void HttpTransport::setTimeouts(long connectMs, long totalMs)
+{
+    connectTimeoutMs = connectMs;
+    totalTimeoutMs = totalMs;
+}
