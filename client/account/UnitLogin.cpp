@@ -1,0 +1,436 @@
+#include "UnitLogin.h"
+
+#include "MessageBoxes.h"
+#include "PublicIPAddress.h"
+#include "RememberedCredentials.h"
+#include "ResultDocument.h"
+#include "ServiceClient.h"
+#include "ShellOpen.h"
+#include "SqlText.h"
+#include "TextConversions.h"
+#include "URLCodeChange.h"
+#include "URLLabel.h"
+#include "UnitGlouble.h"
+#include "UnitZCCT.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+#include <QWindow>
+
+#include <exception>
+
+using TextConversions::trim;
+
+// The artwork lives in this static library; its resources must be registered by hand.
+static void registerArtwork()
+{
+    Q_INIT_RESOURCE(account);
+}
+
+namespace {
+
+const QString ConfigurationMissing = QStringLiteral("系统错误，请在后台先维护系统配置信息！");
+const QString ConfigurationUnreadable = QStringLiteral("系统错误，没有获取到系统配置信息！");
+const QString SystemErrorCaption = QStringLiteral("系统错误！");
+const QString LoginErrorCaption = QStringLiteral("登录错误！");
+
+constexpr int WindowWidth = 510;
+constexpr int HeightWithPrompt = 405;
+constexpr int HeightWithoutPrompt = 315;
+
+QLabel *whiteLabel(const QString &text, QWidget *parent, int x, int y)
+{
+    auto *label = new QLabel(text, parent);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(pal);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+QToolButton *pictureButton(QWidget *parent, const QRect &geometry)
+{
+    auto *button = new QToolButton(parent);
+    button->setGeometry(geometry);
+    button->setAutoRaise(true);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setFocusPolicy(Qt::NoFocus);
+    // The face of the login and close buttons is part of the background picture.
+    button->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"
+                                         "QToolButton:pressed { background: rgba(0, 0, 0, 40); }"));
+    return button;
+}
+
+} // namespace
+
+TFrmLogin::TFrmLogin(QWidget *mainForm)
+    : QDialog(nullptr), m_mainForm(mainForm), m_document(new ResultDocument)
+{
+    registerArtwork();
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    createComponents();
+    FormCreate();
+}
+
+TFrmLogin::~TFrmLogin() = default;
+
+void TFrmLogin::createComponents()
+{
+    setFixedSize(WindowWidth, HeightWithoutPrompt);
+
+    Image1 = new QLabel(this);
+    Image1->setGeometry(0, 0, 510, 373);
+    Image1->setPixmap(QPixmap(QStringLiteral(":/login/login-background.png")));
+    Image1->installEventFilter(this);
+
+    Label1 = whiteLabel(QStringLiteral("用户名："), this, 104, 160);
+    Edit1 = new QLineEdit(this);
+    Edit1->setGeometry(166, 156, 143, 21);
+    Label3 = whiteLabel(QStringLiteral("密    码："), this, 105, 192);
+    Edit2 = new QLineEdit(this);
+    Edit2->setGeometry(166, 184, 143, 21);
+    Edit2->setEchoMode(QLineEdit::Password);
+    Edit1->installEventFilter(this);
+    Edit2->installEventFilter(this);
+
+    CheckBox1 = new QCheckBox(this);
+    CheckBox1->setGeometry(167, 217, 13, 13);
+    Label2 = whiteLabel(QStringLiteral("记住用户名密码"), this, 187, 217);
+    Label2->resize(101, 13);
+    Label2->setCursor(Qt::PointingHandCursor);
+    Label2->installEventFilter(this);
+
+    URLLabel1 = new URLLabel(QStringLiteral("新用户注册"), this);
+    URLLabel1->move(96, 270);
+    URLLabel2 = new URLLabel(QStringLiteral("主   页"), this);
+    URLLabel2->move(223, 270);
+    URLLabel3 = new URLLabel(QStringLiteral("点击：QQ联系"), this);
+    URLLabel3->move(321, 270);
+    for (URLLabel *link : {URLLabel1, URLLabel2, URLLabel3})
+        link->adjustSize();
+
+    SpeedButton1 = pictureButton(this, QRect(354, 158, 71, 62));
+    SpeedButton3 = pictureButton(this, QRect(469, 22, 27, 27));
+    SpeedButton2 = pictureButton(this, QRect(392, 393, 69, 45));
+    SpeedButton2->setIcon(QIcon(QStringLiteral(":/login/home-button.png")));
+    SpeedButton2->setIconSize(QSize(69, 45));
+
+    GroupBox1 = new QGroupBox(QStringLiteral("提示信息"), this);
+    GroupBox1->setGeometry(4, 317, 500, 52);
+    GroupBox1->setStyleSheet(
+        QStringLiteral("QGroupBox { color: white; border: 1px solid rgba(255,255,255,120);"
+                       " margin-top: 6px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; }"));
+    Memo1 = new QPlainTextEdit(GroupBox1);
+    Memo1->setGeometry(4, 13, 491, 35);
+    Memo1->setReadOnly(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    // The push buttons lie below the visible area: they hold the keyboard focus and the
+    // actions, and are reached through the picture buttons, the links and the keys.
+    Button1 = new QPushButton(QStringLiteral("确定"), this);
+    Button1->setGeometry(96, 514, 75, 25);
+    Button2 = new QPushButton(QStringLiteral("关闭"), this);
+    Button2->setGeometry(216, 514, 75, 25);
+    Button3 = new QPushButton(QStringLiteral("用户注册"), this);
+    Button3->setGeometry(336, 514, 75, 25);
+
+    setTabOrder(Edit1, Button1);
+    setTabOrder(Button1, Button2);
+    setTabOrder(Button2, Edit2);
+    setTabOrder(Edit2, Button3);
+    setTabOrder(Button3, CheckBox1);
+    setTabOrder(CheckBox1, Memo1);
+
+    connect(Button1, &QPushButton::clicked, this, &TFrmLogin::Button1Click);
+    connect(SpeedButton1, &QToolButton::clicked, this, &TFrmLogin::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TFrmLogin::Button2Click);
+    connect(SpeedButton3, &QToolButton::clicked, this, &TFrmLogin::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TFrmLogin::Button3Click);
+    connect(URLLabel1, &URLLabel::clicked, this, &TFrmLogin::Button3Click);
+    connect(URLLabel2, &URLLabel::clicked, this, &TFrmLogin::URLLabel2Click);
+    connect(SpeedButton2, &QToolButton::clicked, this, &TFrmLogin::SpeedButton2Click);
+}
+
+void TFrmLogin::FormCreate()
+{
+    UnitGlouble.ChangeCounters.clear();
+    try {
+        m_document->load(ServiceClient::GetWebServiceSoap()->hqSys_pz());
+        if (m_document->rowCount() <= 0) {
+            failConfiguration(ConfigurationMissing);
+            return;
+        }
+        UnitGlouble.SystemName = trim(m_document->fieldText(0, QStringLiteral("gpsysname")));
+        UnitGlouble.SystemNotice = trim(m_document->fieldText(0, QStringLiteral("syszjxx")));
+        UnitGlouble.SupportQQ = trim(m_document->fieldText(0, QStringLiteral("kfqq")));
+        UnitGlouble.UserTiering =
+            TextConversions::toBool(trim(m_document->fieldText(0, QStringLiteral("yhqyhyfj"))));
+        UnitGlouble.StayOnTop =
+            TextConversions::toBool(trim(m_document->fieldText(0, QStringLiteral("ifctzqd"))));
+        UnitGlouble.HomePageUrl = trim(m_document->fieldText(0, QStringLiteral("hqurl")));
+        UnitGlouble.PollIntervalSeconds =
+            TextConversions::toInt(trim(m_document->fieldText(0, QStringLiteral("khdsxsj"))));
+
+        setWindowTitle(UnitGlouble.SystemName + QStringLiteral(" 登录窗体"));
+        URLLabel3->setUrl(QStringLiteral("tencent://message/?uin=") + UnitGlouble.SupportQQ);
+        QGuiApplication::setApplicationDisplayName(UnitGlouble.SystemName);
+
+        Memo1->setPlainText(trim(m_document->fieldText(0, QStringLiteral("sytsxx"))));
+        const bool hasPrompt = !trim(Memo1->toPlainText()).isEmpty();
+        setFixedSize(WindowWidth, hasPrompt ? HeightWithPrompt : HeightWithoutPrompt);
+
+        m_document->load(
+            ServiceClient::GetWebServiceSoap()->hqsametable(QStringLiteral("select * from Sys_url")));
+        if (m_document->rowCount() <= 0) {
+            failConfiguration(ConfigurationMissing);
+            return;
+        }
+        const auto field = [this](const char *name) {
+            return trim(m_document->fieldText(0, QLatin1String(name)));
+        };
+        UnitGlouble.AlertPageTitle = field("yjglmc");
+        UnitGlouble.InsiderPageTitle = field("smncmc");
+        UnitGlouble.NewsTitle = field("xwzxmc");
+        UnitGlouble.NewsUrl = field("xwzxurl");
+        UnitGlouble.QuotesTitle = field("sshqmc");
+        UnitGlouble.QuotesUrl = field("sshqurl");
+        UnitGlouble.ValuationTitle = field("jzpgmc");
+        UnitGlouble.ValuationUrl = field("jzpgurl");
+        UnitGlouble.StockProfileTitle = field("ggdamc");
+        UnitGlouble.StockProfileUrl = field("ggdaurl");
+        UnitGlouble.MarketFundsTitle = field("dpzjmc");
+        UnitGlouble.MarketFundsUrl = field("dpzjurl");
+        UnitGlouble.ResearchTitle = field("yjbgmc");
+        UnitGlouble.ResearchUrl = field("yjbgurl");
+    } catch (const std::exception &) {
+        failConfiguration(ConfigurationUnreadable);
+    }
+}
+
+void TFrmLogin::failConfiguration(const QString &message)
+{
+    // The window is not on screen yet, so the box has no owner of its own.
+    MessageBoxes::application(message, SystemErrorCaption, MessageBoxes::Icon::Error);
+    m_terminationRequested = true;
+}
+
+void TFrmLogin::showEvent(QShowEvent *event)
+{
+    if (!m_shown) {
+        m_shown = true;
+        const QRect area = centringArea();
+        if (area.isValid())
+            move(area.center() - QPoint(width() / 2, height() / 2));
+        FormShow();
+    }
+    QDialog::showEvent(event);
+}
+
+QRect TFrmLogin::centringArea() const
+{
+    if (m_mainForm)
+        return m_mainForm->frameGeometry();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        return screen->availableGeometry();
+    return QRect();
+}
+
+void TFrmLogin::FormShow()
+{
+    const RememberedCredentials::Contents remembered = RememberedCredentials::read();
+    if (remembered.exists) {
+        Edit1->setText(remembered.userName);
+        Edit2->setText(remembered.password);
+        CheckBox1->setChecked(true);
+    } else {
+        Edit1->clear();
+        Edit2->clear();
+        CheckBox1->setChecked(false);
+    }
+}
+
+void TFrmLogin::Button1Click()
+{
+    const QString name = trim(Edit1->text());
+    const QString password = trim(Edit2->text());
+    if (name.isEmpty() || password.isEmpty()) {
+        MessageBoxes::application(QStringLiteral("请输入用户名或密码！"), LoginErrorCaption,
+                                  MessageBoxes::Icon::Error, MessageBoxes::Buttons::Ok, this);
+        return;
+    }
+
+    // A failing check (service down, an answer that is no boolean) goes to the default report.
+    if (!TextConversions::toBool(ServiceClient::GetWebServiceSoap()->yanzheng(name, password))) {
+        MessageBoxes::application(QStringLiteral("用户名不存在或密码错误！"), LoginErrorCaption,
+                                  MessageBoxes::Icon::Error, MessageBoxes::Buttons::Ok, this);
+        return;
+    }
+
+    try {
+        m_document->load(ServiceClient::GetWebServiceSoap()->hqdlyhxx(name, password));
+        UnitGlouble.UserId = trim(m_document->fieldText(0, QStringLiteral("id")));
+        UnitGlouble.UserName = trim(m_document->fieldText(0, QStringLiteral("username")));
+        UnitGlouble.UserPassword = trim(m_document->fieldText(0, QStringLiteral("userpas")));
+        UnitGlouble.UserNameUrl = UrlEncode(UnitGlouble.UserName.toUtf8(), true);
+        UnitGlouble.UserPasswordUrl = UrlEncode(UnitGlouble.UserPassword.toUtf8(), true);
+        UnitGlouble.ExpiryDate =
+            TextConversions::dateCut(trim(m_document->fieldText(0, QStringLiteral("reachtime"))));
+        UnitGlouble.UserLevel = QStringLiteral("3");
+        UnitGlouble.UserLevel = trim(m_document->fieldText(0, QStringLiteral("UserDJ")));
+    } catch (const std::exception &) {
+        MessageBoxes::application(ConfigurationUnreadable, SystemErrorCaption, MessageBoxes::Icon::Error,
+                                  MessageBoxes::Buttons::Ok, this);
+        done(mrCancel);
+        return;
+    }
+
+    // From here on a failure reaches the default error report and the window stays open.
+    // The id is placed bare, so it must be a number; every quoted value has its apostrophes
+    // doubled so that it is stored as typed and cannot change the statement.
+    const QString userId = SqlText::integer(trim(UnitGlouble.UserId));
+    const QString quotedName = SqlText::quoted(trim(UnitGlouble.UserName));
+    const QString quotedPassword = SqlText::quoted(trim(UnitGlouble.UserPassword));
+    const QString quotedExpiry = SqlText::quoted(trim(UnitGlouble.ExpiryDate));
+    const bool hasOnlineRow = ServiceClient::GetWebServiceSoap()->hqsfczjl(
+                                  QStringLiteral(" select * from userdl where userid=") + userId) > 0;
+    const QString quotedAddress = SqlText::quoted(trim(GetPublicIPAddress()));
+    QString statement;
+    if (hasOnlineRow) {
+        statement = QStringLiteral("update userdl set userzh='") + quotedName +
+                    QStringLiteral("',userpas='") + quotedPassword + QStringLiteral("', userdqsj='") +
+                    quotedExpiry + QStringLiteral("',userdlsj=now(), userdlip='") + quotedAddress +
+                    QStringLiteral("' where userid=") + userId;
+    } else {
+        statement = QStringLiteral("Insert into userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip)") +
+                    QStringLiteral(" values(") + userId + QStringLiteral(",'") + quotedName +
+                    QStringLiteral("','") + quotedPassword + QStringLiteral("','") + quotedExpiry +
+                    QStringLiteral("',now(),'") + quotedAddress + QStringLiteral("' )");
+    }
+    ServiceClient::GetWebServiceSoap()->zhixing(statement);
+
+    UnitGlouble.LoginStamp = ServiceClient::GetWebServiceSoap()->hqdlsj(userId);
+    JLYHXX();
+    done(mrOk);
+}
+
+void TFrmLogin::JLYHXX()
+{
+    if (CheckBox1->isChecked())
+        RememberedCredentials::write(Edit1->text(), Edit2->text());
+    else
+        RememberedCredentials::remove();
+}
+
+void TFrmLogin::Button2Click()
+{
+    if (MessageBoxes::application(QStringLiteral("是否关闭本系统？"), QStringLiteral("提示"),
+                                  MessageBoxes::Icon::Information, MessageBoxes::Buttons::OkCancel,
+                                  this) != MessageBoxes::Answer::Ok)
+        return;
+    UnitGlouble.UserLevel = QStringLiteral("3");
+    done(mrCancel);
+}
+
+void TFrmLogin::Button3Click()
+{
+    TFormZCCT signUp(this);
+    const QRect area = centringArea();
+    if (area.isValid())
+        signUp.move(area.center() - QPoint(signUp.width() / 2, signUp.height() / 2));
+    signUp.exec();
+}
+
+void TFrmLogin::URLLabel2Click()
+{
+    openHomePage();
+}
+
+void TFrmLogin::SpeedButton2Click()
+{
+    openHomePage();
+}
+
+void TFrmLogin::openHomePage()
+{
+    const QString url = trim(UnitGlouble.HomePageUrl);
+    if (!url.isEmpty())
+        ShellOpen::open(url);
+}
+
+void TFrmLogin::Label2Click()
+{
+    CheckBox1->setChecked(!CheckBox1->isChecked());
+}
+
+bool TFrmLogin::Edit1KeyPress(QChar key)
+{
+    if (key != QChar(13))
+        return false;
+    Edit2->setFocus();
+    return true;
+}
+
+bool TFrmLogin::Edit2KeyPress(QChar key)
+{
+    if (key != QChar(13))
+        return false;
+    // The next Enter lands on the focused "确定" and logs in.
+    Button1->setFocus();
+    return true;
+}
+
+void TFrmLogin::Image1MouseMove()
+{
+    // The platform moves the window with the mouse for as long as the left button is held.
+    if (QWindow *window = windowHandle())
+        window->startSystemMove();
+}
+
+bool TFrmLogin::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((watched == Edit1 || watched == Edit2) && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        // Return and the keypad's Enter both arrive as character 13.
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const QChar typed = enter ? QChar(13) : (key->text().isEmpty() ? QChar() : key->text().at(0));
+        // Consumed here: a line edit would otherwise hand Enter on to the dialog's default button.
+        return watched == Edit1 ? Edit1KeyPress(typed) : Edit2KeyPress(typed);
+    }
+    if (watched == Label2 && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        Label2Click();
+        return true;
+    }
+    if (watched == Image1 && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        Image1MouseMove();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFrmLogin::keyPressEvent(QKeyEvent *event)
+{
+    // The window has no cancel button: Escape does not close it.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TFrmLogin::reject()
+{
+    done(mrCancel);
+}

@@ -1,0 +1,46 @@
+#include "StartUp.h"
+
+#include "MessageBoxes.h"
+#include "NetworkState.h"
+#include "ServiceClient.h"
+#include "TDataModule5.h"
+#include "UnitLogin.h"
+#include "UnitMain.h"
+
+#include <QApplication>
+
+#include <memory>
+
+StartUp::StartUp() : m_networkCheck(&StartUp::IsNetworkConnected), m_messageLoop(&QApplication::exec) {}
+
+bool StartUp::IsNetworkConnected()
+{
+    return NetworkState::isConnected(ServiceClient::serviceHost());
+}
+
+int StartUp::run()
+{
+    if (!m_networkCheck()) {
+        MessageBoxes::system(QStringLiteral("没有连接上网络请先连接网络再打开本软件，请关闭!"),
+                             QStringLiteral("提示"));
+        return 0;
+    }
+
+    TDataModule5 dataModule;
+    TFrmMain mainWindow;
+
+    int modalResult = 0;
+    {
+        // Destroyed as soon as it closes, also when showing it ends in an error.
+        auto login = std::make_unique<TFrmLogin>(&mainWindow);
+        if (login->terminationRequested())
+            return 0;
+        modalResult = login->exec();
+    }
+    if (modalResult != TFrmLogin::mrOk)
+        return 0;
+
+    mainWindow.show();
+    m_messageLoop();
+    return 0;
+}
