@@ -45,6 +45,13 @@ void ResultDocument::load(const QString &answer)
                 .arg(parsed.offset)
                 .toStdString());
     }
+    // The parser accepts several elements side by side; a document has exactly one.
+    const pugi::xml_node top = d->document.first_child();
+    if (top.type() != pugi::node_element || top.next_sibling()) {
+        d->document.reset();
+        throw std::runtime_error(
+            "The answer is not a well-formed XML document: more than one document element");
+    }
 
     for (pugi::xml_node row = d->document.document_element().first_child(); row; row = row.next_sibling()) {
         if (row.type() == pugi::node_element)

@@ -1,0 +1,195 @@
+#include "ResultDocument.h"
+#include "TextConversions.h"
+
+#include <QtTest>
+
+#include <stdexcept>
+
+namespace {
+
+// A row set as the service serialises it: two blanks per level, CR LF line ends.
+QString dataSet(const QStringList &rows)
+{
+    QString text = u"<NewDataSet>\r\n"_qs;
+    for (const QString &row : rows)
+        text += u"  <Table>\r\n"_qs + row + u"  </Table>\r\n"_qs;
+    return text + u"</NewDataSet>"_qs;
+}
+
+QString field(const QString &name, const QString &value)
+{
+    return u"    <%1>%2</%1>\r\n"_qs.arg(name, value);
+}
+
+QString errorOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const std::runtime_error &error) {
+        return QString::fromUtf8(error.what());
+    }
+    return u"<no error>"_qs;
+}
+
+} // namespace
+
+class tst_ResultDocument : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rowsAndFields();
+    void fieldText_data();
+    void fieldText();
+    void missingFieldReadsEmptyAndStays();
+    void rowIndexOutOfBounds_data();
+    void rowIndexOutOfBounds();
+    void malformedAnswer_data();
+    void malformedAnswer();
+    void loadReplacesTheDocument();
+};
+
+void tst_ResultDocument::rowsAndFields()
+{
+    ResultDocument document;
+    document.load(dataSet({
+        field(u"id"_qs, u"2"_qs) + field(u"nowtime"_qs, u"2011-06-10T09:31:05.1234567+08:00"_qs) +
+            field(u"gupiaodaima"_qs, u"600036"_qs) + field(u"jg"_qs, u"12.5元"_qs) +
+            field(u"czfs"_qs, u"买入"_qs) + u"    <czly />\r\n"_qs + field(u"XinXiDJ"_qs, u"1"_qs),
+        field(u"id"_qs, u"1"_qs) + field(u"nowtime"_qs, u"2011-06-09T15:00:00+08:00"_qs) +
+            field(u"gupiaodaima"_qs, u"000001"_qs) + field(u"czly"_qs, u"放量突破，短线关注"_qs),
+    }));
+
+    // The indentation between elements made no rows and no fields.
+    QCOMPARE(document.rowCount(), 2);
+    QCOMPARE(document.fieldText(0, u"id"_qs), u"2"_qs);
+    QCOMPARE(TextConversions::dateTimeCut(document.fieldText(0, u"nowtime"_qs)), u"2011-06-10 09:31:05"_qs);
+    QCOMPARE(document.fieldText(0, u"jg"_qs), u"12.5元"_qs);
+    QCOMPARE(document.fieldText(0, u"czfs"_qs), u"买入"_qs);
+    QCOMPARE(document.fieldText(0, u"czly"_qs), QString());
+    QCOMPARE(document.fieldText(1, u"gupiaodaima"_qs), u"000001"_qs);
+    QCOMPARE(document.fieldText(1, u"czly"_qs), u"放量突破，短线关注"_qs);
+    QCOMPARE(TextConversions::dateTimeCut(document.fieldText(1, u"nowtime"_qs)), u"2011-06-09 15:00:00"_qs);
+    QCOMPARE(document.fieldText(1, u"jg"_qs), QString());
+}
+
+void tst_ResultDocument::fieldText_data()
+{
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");  // expected text, when error is empty
+    QTest::addColumn<QString>("error"); // expected message
+
+    const QString notSingleText = u"Element does not contain a single text node"_qs;
+    QTest::newRow("text") << u"<a>x</a><zxnr>涨停板</zxnr>"_qs << u"zxnr"_qs << u"涨停板"_qs << QString();
+    QTest::newRow("blanks around text kept")
+        << u"<zxnr> a b </zxnr>"_qs << u"zxnr"_qs << u" a b "_qs << QString();
+    QTest::newRow("whitespace only reads empty")
+        << u"<zxnr>\r\n  </zxnr>"_qs << u"zxnr"_qs << QString() << QString();
+    QTest::newRow("empty with closing tag") << u"<zxnr></zxnr>"_qs << u"zxnr"_qs << QString() << QString();
+    QTest::newRow("references resolved")
+        << u"<zxnr>a&amp;b&lt;c&#13;</zxnr>"_qs << u"zxnr"_qs << u"a&b<c\r"_qs << QString();
+    QTest::newRow("CDATA is text") << u"<zxnr><![CDATA[<b>x</b>]]></zxnr>"_qs << u"zxnr"_qs << u"<b>x</b>"_qs
+                                   << QString();
+    QTest::newRow("first match wins")
+        << u"<zxnr>1</zxnr><zxnr>2</zxnr>"_qs << u"zxnr"_qs << u"1"_qs << QString();
+    QTest::newRow("name is case-sensitive") << u"<ZXNR>1</ZXNR>"_qs << u"zxnr"_qs << QString() << QString();
+    QTest::newRow("only direct children are fields")
+        << u"<x><zxnr>1</zxnr></x>"_qs << u"zxnr"_qs << QString() << QString();
+    QTest::newRow("outside GBK reads as ?")
+        << u"<zxnr>涨😀停한€</zxnr>"_qs << u"zxnr"_qs << u"涨?停?€"_qs << QString();
+    QTest::newRow("element content") << u"<zxnr><b>x</b></zxnr>"_qs << u"zxnr"_qs << QString()
+                                     << notSingleText;
+    QTest::newRow("mixed content") << u"<zxnr>a<b/>c</zxnr>"_qs << u"zxnr"_qs << QString() << notSingleText;
+    QTest::newRow("text and CDATA") << u"<zxnr>a<![CDATA[b]]></zxnr>"_qs << u"zxnr"_qs << QString()
+                                    << notSingleText;
+}
+
+void tst_ResultDocument::fieldText()
+{
+    QFETCH(QString, row);
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QString, error);
+
+    ResultDocument document;
+    document.load(u"<NewDataSet><Table>"_qs + row + u"</Table></NewDataSet>"_qs);
+    QCOMPARE(document.rowCount(), 1);
+    if (error.isEmpty())
+        QCOMPARE(document.fieldText(0, name), text);
+    else
+        QCOMPARE(errorOf([&] { document.fieldText(0, name); }), error);
+}
+
+void tst_ResultDocument::missingFieldReadsEmptyAndStays()
+{
+    ResultDocument document;
+    document.load(dataSet({field(u"gpsysname"_qs, u"股票预警系统"_qs) + field(u"gpsxsj"_qs, u"5"_qs)}));
+    QCOMPARE(document.fieldText(0, u"hqurl"_qs), QString());
+    // The field now exists as an empty element: the row still reads as before, and the
+    // added element did not become a row.
+    QCOMPARE(document.fieldText(0, u"hqurl"_qs), QString());
+    QCOMPARE(document.fieldText(0, u"gpsysname"_qs), u"股票预警系统"_qs);
+    QCOMPARE(document.fieldText(0, u"gpsxsj"_qs), u"5"_qs);
+    QCOMPARE(document.rowCount(), 1);
+}
+
+void tst_ResultDocument::rowIndexOutOfBounds_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("index");
+
+    QTest::newRow("empty document element") << u"<NewDataSet />"_qs << 0 << 0;
+    QTest::newRow("indentation only") << u"<NewDataSet>\r\n  \r\n</NewDataSet>"_qs << 0 << 0;
+    QTest::newRow("one past the end") << dataSet({field(u"id"_qs, u"1"_qs)}) << 1 << 1;
+    QTest::newRow("negative") << dataSet({field(u"id"_qs, u"1"_qs)}) << 1 << -1;
+}
+
+void tst_ResultDocument::rowIndexOutOfBounds()
+{
+    QFETCH(QString, answer);
+    QFETCH(int, rows);
+    QFETCH(int, index);
+
+    ResultDocument document;
+    document.load(answer);
+    QCOMPARE(document.rowCount(), rows);
+    const QString expected = u"List index out of bounds (%1)"_qs.arg(index);
+    QCOMPARE(errorOf([&] { document.checkRow(index); }), expected);
+    QCOMPARE(errorOf([&] { document.fieldText(index, u"id"_qs); }), expected);
+}
+
+void tst_ResultDocument::malformedAnswer_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("plain text") << u"true"_qs;
+    QTest::newRow("unclosed element") << u"<NewDataSet><Table></NewDataSet>"_qs;
+    QTest::newRow("two document elements") << u"<a/><b/>"_qs;
+}
+
+void tst_ResultDocument::malformedAnswer()
+{
+    QFETCH(QString, answer);
+    ResultDocument document;
+    document.load(dataSet({field(u"id"_qs, u"1"_qs)}));
+    QVERIFY(errorOf([&] {
+                document.load(answer);
+            }).startsWith(u"The answer is not a well-formed XML document"_qs));
+    // The failed load left no trace of the earlier document.
+    QCOMPARE(document.rowCount(), 0);
+}
+
+void tst_ResultDocument::loadReplacesTheDocument()
+{
+    ResultDocument document;
+    document.load(dataSet({field(u"id"_qs, u"1"_qs), field(u"id"_qs, u"2"_qs)}));
+    QCOMPARE(document.rowCount(), 2);
+    document.load(dataSet({field(u"id"_qs, u"3"_qs)}));
+    QCOMPARE(document.rowCount(), 1);
+    QCOMPARE(document.fieldText(0, u"id"_qs), u"3"_qs);
+}
+
+QTEST_GUILESS_MAIN(tst_ResultDocument)
+#include "tst_ResultDocument.moc"
