@@ -144,7 +144,6 @@ void TfrmPopUpToast::PopUp()
     }
 
     show();
-    raise();
 
     // The hover font never shows the text, but the label is laid out in it first, as the
     // notifier hands it over for that.
@@ -318,6 +317,10 @@ void TfrmPopUpToast::Click()
         m_freeOnClose = true;
     }
     close();
+    // A close request during the handler hid the toast, and Qt sends no further close event to
+    // a window it has already closed: free it here.
+    if (self && !m_closed)
+        Free();
 }
 
 void TfrmPopUpToast::closeEvent(QCloseEvent *event)
@@ -329,9 +332,16 @@ void TfrmPopUpToast::DoClose(QCloseEvent *event)
 {
     // Accepting the event hides the window in either case.
     event->accept();
-    if (m_closed || !m_freeOnClose)
+    if (m_freeOnClose)
+        Free();
+}
+
+void TfrmPopUpToast::Free()
+{
+    if (m_closed)
         return;
     m_closed = true;
+    hide();
     tmrExit->stop();
     tmrScroll->stop();
     tmrScrollDown->stop();

@@ -61,6 +61,8 @@ private:
     void lblTitleMouseUp(Qt::MouseButton button);
     void Click();
     void DoClose(QCloseEvent *event);
+    // Leaves the stack and frees the window once control is back in the event loop.
+    void Free();
     void PaintBackground();
     QImage GradientImage(const QSize &size) const;
     void LayoutText(const PopUpFont &font);
