@@ -70,6 +70,9 @@ TfrmPopUpToast::TfrmPopUpToast(TPopUpNotifier *notifier, QWidget *owner)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_QuitOnClose, false);
+    // The content is anchored at the top-left corner and never changes while the window grows
+    // or shrinks: a resize only needs the newly uncovered strip painted.
+    setAttribute(Qt::WA_StaticContents);
     setFocusPolicy(Qt::NoFocus);
 
     pnlBorder = new QFrame(this);
@@ -230,7 +233,7 @@ void TfrmPopUpToast::LayoutText(const PopUpFont &font)
     lblText->setText(shown);
     // The label wraps within the panel width less 15 and then shrinks to the text it holds.
     const int wrapWidth = qMax(1, pnlBorder->width() - 15);
-    const QRect needed = QFontMetrics(font.font).boundingRect(
+    const QRect needed = lblText->fontMetrics().boundingRect(
         QRect(0, 0, wrapWidth, 0x3FFFFFFF), Qt::TextWordWrap | (m_textAlignment & Qt::AlignHorizontal_Mask),
         shown);
     lblText->resize(needed.size());
