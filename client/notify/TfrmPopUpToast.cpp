@@ -148,9 +148,7 @@ void TfrmPopUpToast::PopUp()
 
     show();
 
-    // The hover font never shows the text, but the label is laid out in it first, as the
-    // notifier hands it over for that.
-    LayoutText(m_hoverFont);
+    // The toast carries the hover font along, but the text is always laid out and shown in Font.
     LayoutText(m_font);
 }
 
