@@ -110,13 +110,19 @@ void TFormZCCT::Button1Click()
         return;
     }
 
+    // The store answers "true" only when the row was written; an application it refused
+    // (the name taken meanwhile, for one) must not be reported as a success.
+    bool stored = false;
     try {
-        ServiceClient::GetWebServiceSoap()->zhixing(
+        const QString answer = ServiceClient::GetWebServiceSoap()->zhixing(
             QStringLiteral("insert into NewUser(usetrname,zcmm,zhucetime,shouji) values('") +
             SqlText::quoted(trim(Edit1->text())) + QStringLiteral("','") +
             SqlText::quoted(trim(Edit3->text())) + QStringLiteral("',date(),'") +
             SqlText::quoted(trim(Edit2->text())) + QStringLiteral("')"));
+        stored = trim(answer).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
     } catch (const std::exception &) {
+    }
+    if (!stored) {
         MessageBoxes::application(QStringLiteral("注册失败，请重新再试！"), ApplyErrorCaption,
                                   MessageBoxes::Icon::Error, MessageBoxes::Buttons::Ok, this);
         return;
