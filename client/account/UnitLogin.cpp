@@ -87,6 +87,11 @@ TFrmLogin::~TFrmLogin() = default;
 void TFrmLogin::createComponents()
 {
     setFixedSize(WindowWidth, HeightWithoutPrompt);
+    // Below the picture (at 405 pixels) the window shows its own colour: the footer's navy.
+    QPalette windowPalette = palette();
+    windowPalette.setColor(QPalette::Window, QColor(0x04, 0x10, 0x1f));
+    setPalette(windowPalette);
+    setAutoFillBackground(true);
 
     Image1 = new QLabel(this);
     Image1->setGeometry(0, 0, 510, 373);
@@ -135,6 +140,8 @@ void TFrmLogin::createComponents()
     Memo1->setGeometry(4, 13, 491, 35);
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { background: #0b2447; color: white; border: none; }"));
 
     // The push buttons lie below the visible area: they hold the keyboard focus and the
     // actions, and are reached through the picture buttons, the links and the keys.

@@ -32,8 +32,7 @@ convert -size 510x373 gradient:'#0b2447-#061528' \
   -fill '#ffffff10' -stroke none -draw "rectangle 0,258 510,292" \
   -fill '#04101f' -draw "rectangle 0,300 510,373" \
   -stroke '#f4a261' -strokewidth 1 -draw "line 0,300 510,300" \
-  -stroke none -fill '#f4a261' -draw "roundrectangle 354,158 424,219 8,8" \
-  -fill "#e76f5180" -draw "roundrectangle 356,204 422,217 6,6" \
+  -stroke "#ffffff55" -strokewidth 1 -fill "#ee8a4f" -draw "roundrectangle 354,158 424,219 8,8" -stroke none \
   -fill '#ffffff' -pointsize 20 -annotate +369+196 '登 录' \
   -fill '#ffffff22' -stroke '#ffffff66' -draw "roundrectangle 469,22 495,48 5,5" \
   -stroke '#ffffff' -strokewidth 2 -draw "line 476,29 488,41" -draw "line 488,29 476,41" \
