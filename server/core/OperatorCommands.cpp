@@ -1,0 +1,386 @@
+#include "OperatorCommands.h"
+
+#include "DateTimeText.h"
+#include "DemoData.h"
+#include "HttpFrontEnd.h"
+#include "Store.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <pthread.h>
+#include <set>
+#include <thread>
+
+namespace {
+
+const std::set<std::string> flags = {"--demo", "--static-bench", "--quiet"};
+const std::set<std::string> valued = {"--db",   "--listen", "--demo-feed", "--threads", "--code", "--name",
+                                      "--op",   "--reason", "--level",     "--type",    "--text", "--title",
+                                      "--body", "--time",   "--until",     "--password"};
+
+std::string option(const OperatorCommands::Arguments &a, const std::string &name,
+                   const std::string &fallback = {})
+{
+    auto it = a.options.find(name);
+    return it == a.options.end() ? fallback : it->second;
+}
+
+std::string required(const OperatorCommands::Arguments &a, const std::string &name)
+{
+    auto it = a.options.find(name);
+    if (it == a.options.end())
+        throw std::runtime_error("missing option " + name);
+    return it->second;
+}
+
+long long integer(const std::string &text, const std::string &what)
+{
+    size_t used = 0;
+    long long value = 0;
+    try {
+        value = std::stoll(text, &used);
+    } catch (const std::exception &) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size())
+        throw std::runtime_error(what + " must be an integer: " + text);
+    return value;
+}
+
+int level(const OperatorCommands::Arguments &a)
+{
+    return int(integer(option(a, "--level", "3"), "--level"));
+}
+
+std::string database(const OperatorCommands::Arguments &a)
+{
+    return option(a, "--db", OperatorCommands::defaultDatabase());
+}
+
+std::string untilDate(const OperatorCommands::Arguments &a)
+{
+    return option(a, "--until", DateTimeText::midnight(365).substr(0, 10));
+}
+
+// A password from the command line, or else one line of standard input (keeps it out of
+// the process list).
+std::string password(const OperatorCommands::Arguments &a, size_t position)
+{
+    if (a.words.size() > position)
+        return a.words[position];
+    if (a.options.count("--password"))
+        return a.options.at("--password");
+    std::string line;
+    if (!std::getline(std::cin, line))
+        throw std::runtime_error("no password given (argument or one line on standard input)");
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+struct Stream
+{
+    const char *table;
+    std::vector<std::pair<const char *, const char *>> columns; // option -> column
+    std::vector<const char *> requiredOptions;
+};
+
+const std::map<std::string, Stream> streams = {
+    {"stock",
+     {"Tuijiangupiao",
+      {{"--code", "gupiaodaima"},
+       {"--name", "jg"},
+       {"--op", "czfs"},
+       {"--reason", "czly"},
+       {"--time", "nowtime"}},
+      {"--code", "--name", "--op", "--reason"}}},
+    {"news", {"spzx", {{"--type", "zxlx"}, {"--text", "zxnr"}, {"--time", "nowtime"}}, {"--type", "--text"}}},
+    {"insider", {"smnc", {{"--title", "bt"}, {"--body", "nr"}, {"--time", "nowtime"}}, {"--title"}}},
+    {"secret", {"smjm", {{"--title", "bt"}, {"--body", "nr"}, {"--time", "nowtime"}}, {"--title"}}},
+};
+
+std::vector<std::pair<std::string, std::string>> streamColumns(const Stream &stream,
+                                                               const OperatorCommands::Arguments &a)
+{
+    std::vector<std::pair<std::string, std::string>> columns;
+    for (const auto &[opt, column] : stream.columns)
+        if (a.options.count(opt))
+            columns.emplace_back(column, a.options.at(opt));
+    return columns;
+}
+
+const Stream &streamOf(const OperatorCommands::Arguments &a)
+{
+    if (a.words.size() < 2 || !streams.count(a.words[1]))
+        throw std::runtime_error("name a stream: stock, news, insider or secret");
+    return streams.at(a.words[1]);
+}
+
+int publish(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    const Stream &stream = streamOf(a);
+    for (const char *opt : stream.requiredOptions)
+        required(a, opt);
+    Store store(database(a));
+    auto id = store.publish(stream.table, streamColumns(stream, a), level(a));
+    out << "published " << a.words[1] << " " << id << "\n";
+    return 0;
+}
+
+int revise(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    const Stream &stream = streamOf(a);
+    if (a.words.size() < 3)
+        throw std::runtime_error("revise " + a.words[1] + " needs the item's id");
+    auto id = integer(a.words[2], "the id");
+    std::optional<int> newLevel;
+    if (a.options.count("--level"))
+        newLevel = level(a);
+    Store store(database(a));
+    store.revise(stream.table, id, streamColumns(stream, a), newLevel);
+    out << "revised " << a.words[1] << " " << id << "\n";
+    return 0;
+}
+
+void printRows(const std::vector<SqlRow> &rows, std::ostream &out)
+{
+    for (const SqlRow &row : rows) {
+        for (size_t i = 0; i < row.size(); ++i)
+            out << (i ? "\t" : "") << sqlValueText(row[i].value);
+        out << "\n";
+    }
+}
+
+int user(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    std::string sub = a.words.size() > 1 ? a.words[1] : "";
+    Store store(database(a));
+    if (sub == "list") {
+        out << "id\tusername\tlevel\tpaid until\tlogin time\tlogin address\n";
+        printRows(store.listUsers(), out);
+        return 0;
+    }
+    if (a.words.size() < 3)
+        throw std::runtime_error("user " + sub + " needs a user name");
+    const std::string &name = a.words[2];
+    if (sub == "add") {
+        auto id = store.addUser(name, password(a, 3), level(a), untilDate(a));
+        out << "added user " << name << " (id " << id << ")\n";
+    } else if (sub == "remove") {
+        store.removeUser(name);
+        out << "removed user " << name << "\n";
+    } else if (sub == "passwd") {
+        store.setPassword(name, password(a, 3));
+        out << "changed the password of " << name << "\n";
+    } else
+        throw std::runtime_error("user: add, list, remove or passwd");
+    return 0;
+}
+
+int applications(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    std::string sub = a.words.size() > 1 ? a.words[1] : "list";
+    Store store(database(a));
+    if (sub == "list") {
+        out << "id\tusername\tQQ\tapplied\n";
+        printRows(store.listApplications(), out);
+        return 0;
+    }
+    if (sub == "approve" && a.words.size() > 2) {
+        auto id = store.approveApplication(a.words[2], level(a), untilDate(a));
+        out << "approved " << a.words[2] << " (id " << id << ")\n";
+        return 0;
+    }
+    throw std::runtime_error("applications: list, or approve NAME [--level N] [--until DATE]");
+}
+
+int init(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    std::string path = database(a);
+    std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty())
+        std::filesystem::create_directories(parent);
+    Store store(path, true);
+    store.createSchema();
+    if (a.options.count("--demo")) {
+        bool seeded = store.with(
+            [](Connection &c) { return c.scalar("SELECT count(*) FROM UserTable") != SqlValue(0LL); });
+        if (seeded)
+            throw std::runtime_error("the database already holds data; demo data goes into a new one");
+        DemoData::seed(store);
+    }
+    out << "initialised " << path << (a.options.count("--demo") ? " with demo data" : "") << "\n";
+    return 0;
+}
+
+int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream &err)
+{
+    HttpFrontEnd::Options options;
+    std::string listen = option(a, "--listen", "127.0.0.1:8765");
+    size_t colon = listen.rfind(':');
+    if (colon == std::string::npos)
+        throw std::runtime_error("--listen takes HOST:PORT");
+    options.host = listen.substr(0, colon);
+    options.port = int(integer(listen.substr(colon + 1), "the port"));
+    if (options.port < 0 || options.port > 65535)
+        throw std::runtime_error("port out of range: " + listen);
+    options.threads = int(integer(option(a, "--threads", "64"), "--threads"));
+    options.staticBench = a.options.count("--static-bench") > 0;
+    options.log = a.options.count("--quiet") == 0;
+    long long feedSeconds =
+        a.options.count("--demo-feed") ? integer(a.options.at("--demo-feed"), "--demo-feed") : 0;
+
+    // Signals are taken by one thread with sigwait: every other thread (the pool included)
+    // inherits the blocked mask, so a signal never interrupts a request half-way.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Store store(database(a));
+    HttpFrontEnd frontEnd(store, options);
+    int port = frontEnd.bind();
+    out << "listening on http://" << options.host << ":" << port << std::endl;
+
+    std::mutex mutex;
+    std::condition_variable stopped;
+    bool stopping = false;
+    std::thread signalWaiter([&] {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        {
+            std::lock_guard lock(mutex);
+            if (stopping)
+                return;
+            stopping = true;
+        }
+        stopped.notify_all();
+        frontEnd.stop();
+    });
+    std::thread feed;
+    if (feedSeconds > 0) {
+        feed = std::thread([&] {
+            std::mt19937 random(std::random_device{}());
+            std::unique_lock lock(mutex);
+            while (!stopped.wait_for(lock, std::chrono::seconds(feedSeconds), [&] { return stopping; })) {
+                lock.unlock();
+                try {
+                    std::string line = DemoData::publishRandomItem(store, random);
+                    if (options.log)
+                        std::fprintf(stderr, "demo feed: published %s\n", line.c_str());
+                } catch (const std::exception &error) {
+                    std::fprintf(stderr, "demo feed: %s\n", error.what());
+                }
+                lock.lock();
+            }
+        });
+    }
+
+    frontEnd.run();
+
+    // run() also returns when the listener fails; wake the signal thread in that case.
+    {
+        std::lock_guard lock(mutex);
+        if (!stopping) {
+            stopping = true;
+            pthread_kill(signalWaiter.native_handle(), SIGTERM);
+        }
+    }
+    stopped.notify_all();
+    signalWaiter.join();
+    if (feed.joinable())
+        feed.join();
+    err << "stopped\n";
+    return 0;
+}
+
+} // namespace
+
+std::string OperatorCommands::defaultDatabase()
+{
+    const char *data = std::getenv("XDG_DATA_HOME");
+    std::string base =
+        data && *data ? data : std::string(std::getenv("HOME") ? std::getenv("HOME") : ".") + "/.local/share";
+    return base + "/stock-alert-service/service.db";
+}
+
+OperatorCommands::Arguments OperatorCommands::parse(const std::vector<std::string> &args)
+{
+    Arguments a;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+            std::string name = arg, value;
+            size_t eq = arg.find('=');
+            bool inlineValue = eq != std::string::npos;
+            if (inlineValue) {
+                name = arg.substr(0, eq);
+                value = arg.substr(eq + 1);
+            }
+            if (flags.count(name) && !inlineValue) {
+                a.options[name] = "";
+            } else if (valued.count(name)) {
+                if (!inlineValue) {
+                    if (i + 1 >= args.size())
+                        throw std::runtime_error("option " + name + " needs a value");
+                    value = args[++i];
+                }
+                a.options[name] = value;
+            } else
+                throw std::runtime_error("unknown option " + arg);
+        } else
+            a.words.push_back(arg);
+    }
+    return a;
+}
+
+std::string OperatorCommands::usage()
+{
+    return "usage: stock-alert-service COMMAND [options]   (every command takes --db FILE)\n"
+           "  serve [--listen HOST:PORT] [--demo-feed SECONDS] [--threads N] [--quiet]\n"
+           "  init [--demo]\n"
+           "  publish stock --code C --name N --op O --reason R [--level L] [--time T]\n"
+           "  publish news --type T --text X [--level L] [--time T]\n"
+           "  publish insider --title T [--body B] [--level L] [--time T]\n"
+           "  publish secret --title T [--body B] [--level L] [--time T]\n"
+           "  revise stock|news|insider|secret ID [the options of publish]\n"
+           "  user add NAME [PASSWORD] [--level L] [--until yyyy-mm-dd]\n"
+           "  user list | user remove NAME | user passwd NAME [PASSWORD]\n"
+           "  applications list | applications approve NAME [--level L] [--until yyyy-mm-dd]\n"
+           "A password left out is read as one line from standard input.\n";
+}
+
+int OperatorCommands::run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
+{
+    try {
+        Arguments a = parse(args);
+        std::string command = a.words.empty() ? "" : a.words.front();
+        if (command == "serve")
+            return serve(a, out, err);
+        if (command == "init")
+            return init(a, out);
+        if (command == "publish")
+            return publish(a, out);
+        if (command == "revise")
+            return revise(a, out);
+        if (command == "user")
+            return user(a, out);
+        if (command == "applications")
+            return applications(a, out);
+        if (command == "help" || command.empty()) {
+            (command.empty() ? err : out) << usage();
+            return command.empty() ? 2 : 0;
+        }
+        err << "unknown command " << command << "\n" << usage();
+        return 2;
+    } catch (const std::exception &error) {
+        err << "stock-alert-service: " << error.what() << "\n";
+        return 1;
+    }
+}

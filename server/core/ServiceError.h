@@ -1,0 +1,34 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+// A request the service cannot read (answered as soap:Client). The message is the reason
+// given to the caller after the fixed .asmx prefix.
+class ClientFault : public std::runtime_error
+{
+public:
+    explicit ClientFault(const std::string &reason, bool unreadable = true)
+        : std::runtime_error(reason), unreadable_(unreadable)
+    {
+    }
+    // true: "Server was unable to read request. ---> ..."; false: the message stands alone.
+    bool unreadable() const { return unreadable_; }
+
+private:
+    bool unreadable_;
+};
+
+// A failure while serving a well-formed request (answered as soap:Server).
+class ServerFault : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// SQLite refused a statement because of a constraint (UNIQUE, NOT NULL, CHECK).
+class ConstraintError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};

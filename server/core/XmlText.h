@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+// Escaping for XML character data and attribute values. Characters XML 1.0 cannot carry
+// (control characters other than tab and line ends, broken UTF-8) become "?", so that an
+// answer is always well-formed; a carriage return is written as a reference so that it
+// survives the reader's line-end normalisation.
+class XmlText
+{
+public:
+    static std::string escape(const std::string &text);
+    // The same for HTML pages (also escapes quotes).
+    static std::string escapeHtml(const std::string &text);
+    // Whether text is valid UTF-8.
+    static bool validUtf8(const std::string &text);
+};

@@ -1,0 +1,652 @@
+// The running service, over loopback, through the client's own ServiceClient and
+// ResultDocument: every operation, every statement the client sends, and the guarantees
+// the client relies on (counters, login stamps, quoting).
+#include "ResultDocument.h"
+#include "ServiceClient.h"
+#include "ServiceFixture.h"
+#include "SqlText.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// The client's delimited-text rule for the change-counter answer (delimiter ","): blanks
+// and control characters separate like commas, double-quoted items keep them and "" is
+// one quote, a comma at the very end gives a final empty item.
+QStringList splitDelimited(const QString &text)
+{
+    QStringList items;
+    int i = 0;
+    const int n = int(text.size());
+    auto skip = [&] {
+        while (i < n && text[i].unicode() <= 32)
+            ++i;
+    };
+    skip();
+    while (i < n) {
+        QString item;
+        if (text[i] == u'"') {
+            ++i;
+            while (i < n) {
+                if (text[i] == u'"') {
+                    if (i + 1 < n && text[i + 1] == u'"') {
+                        item += u'"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                item += text[i++];
+            }
+        } else {
+            while (i < n && text[i] != u',' && text[i].unicode() > 32)
+                item += text[i++];
+        }
+        items << item;
+        skip();
+        if (i < n && text[i] == u',') {
+            if (i == n - 1)
+                items << QString();
+            ++i;
+            skip();
+        }
+    }
+    return items;
+}
+
+// The statements, composed exactly as the client composes them.
+QString onlineCount(const QString &id)
+{
+    return " select * from userdl where userid=" + id;
+}
+QString onlineUpdate(const QString &id, const QString &name, const QString &pass, const QString &until,
+                     const QString &ip)
+{
+    return "update userdl set userzh='" + SqlText::quoted(name) + "',userpas='" + SqlText::quoted(pass) +
+           "', userdqsj='" + SqlText::quoted(until) + "',userdlsj=now(), userdlip='" + SqlText::quoted(ip) +
+           "' where userid=" + id;
+}
+QString onlineInsert(const QString &id, const QString &name, const QString &pass, const QString &until,
+                     const QString &ip)
+{
+    return "Insert into userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip) values(" + id + ",'" +
+           SqlText::quoted(name) + "','" + SqlText::quoted(pass) + "','" + SqlText::quoted(until) +
+           "',now(),'" + SqlText::quoted(ip) + "' )";
+}
+QString accountCount(const QString &name)
+{
+    return "select * from UserTable where (StrComp(username,'" + SqlText::quoted(name) + "',0)=0) ";
+}
+QString applicationCount(const QString &name)
+{
+    return "select * from NewUser where (StrComp(usetrname,'" + SqlText::quoted(name) + "',0)=0) ";
+}
+QString applicationInsert(const QString &name, const QString &pass, const QString &qq)
+{
+    return "insert into NewUser(usetrname,zcmm,zhucetime,shouji) values('" + SqlText::quoted(name) + "','" +
+           SqlText::quoted(pass) + "',date(),'" + SqlText::quoted(qq) + "')";
+}
+QString todaysAlerts(const QString &level)
+{
+    return level.isEmpty()
+               ? "select * from Tuijiangupiao where  datediff(\"d\",nowtime,Date())=0 order by id desc "
+               : "select * from Tuijiangupiao where (XinXiDJ=" + level +
+                     " or XinXiDJ=3) and datediff(\"d\",nowtime,Date())=0 order by id desc ";
+}
+QString latestAlerts(const QString &level)
+{
+    return level.isEmpty() ? "select top 30 * from Tuijiangupiao order by id desc "
+                           : "select top 30 * from Tuijiangupiao where (XinXiDJ=" + level +
+                                 " or XinXiDJ=3)  order by id desc ";
+}
+QString todaysNews(const QString &level)
+{
+    return level.isEmpty() ? "select * from spzx where  datediff(\"d\",nowtime,Date())=0 order by id desc "
+                           : "select * from spzx where (XinXiDJ=" + level +
+                                 " or XinXiDJ=3) and datediff(\"d\",nowtime,Date())=0 order by id desc ";
+}
+QString history(const QString &level, const QString &from, const QString &to)
+{
+    QString head = level.isEmpty()
+                       ? "select * from Tuijiangupiao where "
+                       : "select * from Tuijiangupiao where (XinXiDJ=" + level + " or XinXiDJ=3) and ";
+    return head + " nowtime>=#" + from + "# and nowtime<=#" + to + "#   " + " order by id desc ";
+}
+
+QString day(int offset)
+{
+    return QDate::currentDate().addDays(offset).toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+} // namespace
+
+class tst_WebService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void arithmetic_data();
+    void arithmetic();
+    void yanzheng_data();
+    void yanzheng();
+    void configuration();
+    void accountRow();
+    void accountRowRefusedForWrongPassword();
+    void statementShapes_data();
+    void statementShapes();
+    void nearMissesRefused_data();
+    void nearMissesRefused();
+    void listsFollowLevelAndDay();
+    void historyRangeIncludesBothEnds();
+    void loginRecordAndStamp();
+    void apostropheStoredAndMatchedAsTyped();
+    void injectionAttemptChangesNothing();
+    void passwordChange();
+    void signUpStoresNoClearPassword();
+    void countersRaisedByPublishAndRevise();
+    void countersFollowTiering();
+    void newestTitleIsOneItem_data();
+    void newestTitleIsOneItem();
+
+private:
+    std::unique_ptr<WebServiceSoap> proxy() const
+    {
+        return ServiceClient::GetWebServiceSoap(service->endpoint());
+    }
+    QStringList counters(int level) const { return splitDelimited(proxy()->ifchangetable(level)); }
+    // Values of one field over the rows of a result document.
+    QStringList column(const QString &answer, const QString &field) const
+    {
+        ResultDocument document;
+        document.load(answer);
+        QStringList values;
+        for (int row = 0; row < document.rowCount(); ++row)
+            values << document.fieldText(row, field);
+        return values;
+    }
+    // The fault text of a call, or empty when it succeeded.
+    template <typename Call> QString faultOf(Call call) const
+    {
+        try {
+            call();
+        } catch (const std::runtime_error &error) {
+            return QString::fromUtf8(error.what());
+        }
+        return {};
+    }
+
+    std::unique_ptr<ServiceFixture> service;
+};
+
+void tst_WebService::init()
+{
+    service = std::make_unique<ServiceFixture>();
+    QVERIFY2(service->isRunning(), qPrintable(service->errorString()));
+}
+
+void tst_WebService::cleanup()
+{
+    service.reset();
+}
+
+void tst_WebService::arithmetic_data()
+{
+    QTest::addColumn<double>("i");
+    QTest::addColumn<double>("j");
+    QTest::newRow("integers") << 2.0 << 3.0;
+    QTest::newRow("fractions") << 0.1 << 0.2;
+    QTest::newRow("negative and large") << -1.5e300 << 2.25;
+}
+
+void tst_WebService::arithmetic()
+{
+    QFETCH(double, i);
+    QFETCH(double, j);
+    QCOMPARE(proxy()->addition(i, j), i + j);
+    QCOMPARE(proxy()->jian(i, j), i - j);
+}
+
+void tst_WebService::yanzheng_data()
+{
+    QTest::addColumn<QString>("username");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("right") << "demo"
+                           << "demo"
+                           << "true";
+    QTest::newRow("wrong password") << "demo"
+                                    << "vip"
+                                    << "false";
+    QTest::newRow("password in other case") << "demo"
+                                            << "DEMO"
+                                            << "false";
+    QTest::newRow("name in other case") << "Demo"
+                                        << "demo"
+                                        << "false";
+    QTest::newRow("unknown user") << "nobody"
+                                  << "demo"
+                                  << "false";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "false";
+}
+
+void tst_WebService::yanzheng()
+{
+    QFETCH(QString, username);
+    QFETCH(QString, password);
+    QFETCH(QString, expected);
+    QCOMPARE(proxy()->yanzheng(username, password), expected);
+}
+
+void tst_WebService::configuration()
+{
+    ResultDocument document;
+    document.load(proxy()->hqSys_pz());
+    QCOMPARE(document.rowCount(), 1);
+    QCOMPARE(document.fieldText(0, "gpsysname"), QStringLiteral("智能股票预警系统"));
+    QCOMPARE(document.fieldText(0, "yhqyhyfj"), QStringLiteral("true"));
+    QCOMPARE(document.fieldText(0, "ifctzqd"), QStringLiteral("false"));
+    QCOMPARE(document.fieldText(0, "khdsxsj"), QStringLiteral("5"));
+    QCOMPARE(document.fieldText(0, "hqurl"), service->host() + "/pages/news.html");
+    QVERIFY(!document.fieldText(0, "sytsxx").trimmed().isEmpty());
+
+    // An operator's change shows at once: the configuration is read per call.
+    QVERIFY(service->execSql("UPDATE Sys_pz SET khdsxsj='abc', yhqyhyfj=0"));
+    document.load(proxy()->hqSys_pz());
+    QCOMPARE(document.fieldText(0, "khdsxsj"), QStringLiteral("abc"));
+    QCOMPARE(document.fieldText(0, "yhqyhyfj"), QStringLiteral("false"));
+
+    QVERIFY(service->execSql("DELETE FROM Sys_pz"));
+    document.load(proxy()->hqSys_pz());
+    QCOMPARE(document.rowCount(), 0);
+
+    // The page table, with this service's own pages as absolute addresses.
+    document.load(proxy()->hqsametable("select * from Sys_url"));
+    QCOMPARE(document.rowCount(), 1);
+    QCOMPARE(document.fieldText(0, "yjglmc"), QStringLiteral("预警管理"));
+    QCOMPARE(document.fieldText(0, "yjbgurl"), service->host() + "/pages/research.html");
+}
+
+void tst_WebService::accountRow()
+{
+    ResultDocument document;
+    document.load(proxy()->hqdlyhxx("demo", "demo"));
+    QCOMPARE(document.rowCount(), 1);
+    QCOMPARE(document.fieldText(0, "id"), QStringLiteral("1"));
+    QCOMPARE(document.fieldText(0, "username"), QStringLiteral("demo"));
+    QCOMPARE(document.fieldText(0, "userpas"), QStringLiteral("demo"));
+    QCOMPARE(document.fieldText(0, "UserDJ"), QStringLiteral("2"));
+    // XML Schema date-time with the zone offset; the client cuts the date.
+    QVERIFY2(QRegularExpression("^2099-12-31T00:00:00[+-]\\d\\d:\\d\\d$")
+                 .match(document.fieldText(0, "reachtime"))
+                 .hasMatch(),
+             qPrintable(document.fieldText(0, "reachtime")));
+}
+
+void tst_WebService::accountRowRefusedForWrongPassword()
+{
+    ResultDocument document;
+    document.load(proxy()->hqdlyhxx("demo", "wrong"));
+    QCOMPARE(document.rowCount(), 0);
+    // The stored password is never handed out, hashed or not.
+    QVERIFY(!service->querySql("SELECT userpas FROM UserTable WHERE username='demo'")
+                 .value(0)
+                 .value(0)
+                 .contains("demo"));
+}
+
+void tst_WebService::statementShapes_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("expected"); // answer, or for hqsametable the ids in order
+
+    QTest::newRow("pages") << "hqsametable"
+                           << "select * from Sys_url"
+                           << "1";
+    QTest::newRow("online count") << "hqsfczjl" << onlineCount("1") << "0";
+    QTest::newRow("online insert") << "zhixing"
+                                   << onlineInsert("1", "demo", "demo", "2099-12-31", "127.0.0.1") << "true";
+    QTest::newRow("online update, no record yet")
+        << "zhixing" << onlineUpdate("1", "demo", "demo", "2099-12-31", "127.0.0.1") << "false";
+    QTest::newRow("online delete") << "zhixing"
+                                   << "delete from userdl where userid=1"
+                                   << "true";
+    QTest::newRow("password change") << "zhixing"
+                                     << "update UserTable set userpas= 'neu' where id=1"
+                                     << "true";
+    QTest::newRow("account count") << "hqsfczjl" << accountCount("vip") << "1";
+    QTest::newRow("application count") << "hqsfczjl" << applicationCount("vip") << "0";
+    QTest::newRow("application insert") << "zhixing" << applicationInsert("neu", "pw", "12345") << "true";
+    QTest::newRow("application insert, other blanks and case")
+        << "zhixing"
+        << "INSERT  INTO NewUser ( usetrname , zcmm , zhucetime , shouji )\r\nVALUES ( 'neu2' , 'pw' , "
+           "DATE ( ) , '' ) "
+        << "true";
+    QTest::newRow("today's alerts, tiered") << "hqsametable" << todaysAlerts("2") << "6,5";
+    QTest::newRow("today's alerts") << "hqsametable" << todaysAlerts("") << "7,6,5";
+    QTest::newRow("latest alerts, tiered") << "hqsametable" << latestAlerts("1") << "7,5,4,3,1";
+    QTest::newRow("latest alerts") << "hqsametable" << latestAlerts("") << "7,6,5,4,3,2,1";
+    QTest::newRow("today's news, tiered") << "hqsametable" << todaysNews("1") << "2";
+    QTest::newRow("today's news") << "hqsametable" << todaysNews("") << "3,2";
+    QTest::newRow("history, tiered") << "hqsametable" << history("2", day(-2), day(0)) << "4,2";
+    QTest::newRow("history") << "hqsametable" << history("", day(-3), day(0)) << "4,3,2,1";
+    QTest::newRow("history, day before yesterday") << "hqsametable" << history("", day(-2), day(-1)) << "2";
+}
+
+void tst_WebService::statementShapes()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, sql);
+    QFETCH(QString, expected);
+    if (operation == "zhixing")
+        QCOMPARE(proxy()->zhixing(sql), expected);
+    else if (operation == "hqsfczjl")
+        QCOMPARE(QString::number(proxy()->hqsfczjl(sql)), expected);
+    else
+        QCOMPARE(column(proxy()->hqsametable(sql), "id").join(','), expected);
+}
+
+void tst_WebService::nearMissesRefused_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("sql");
+
+    QTest::newRow("lost leading blank") << "hqsfczjl"
+                                        << "select * from userdl where userid=1";
+    QTest::newRow("one blank instead of two")
+        << "hqsametable"
+        << "select * from Tuijiangupiao where datediff(\"d\",nowtime,Date())=0 "
+           "order by id desc ";
+    QTest::newRow("final blank missing") << "hqsametable"
+                                         << "select top 30 * from Tuijiangupiao order by id desc";
+    QTest::newRow("other letter case") << "hqsametable"
+                                       << "SELECT * FROM Sys_url";
+    QTest::newRow("level not an integer")
+        << "hqsametable"
+        << "select top 30 * from Tuijiangupiao where (XinXiDJ=2 or 1=1 or XinXiDJ=3)  order by id "
+           "desc ";
+    QTest::newRow("not a real date") << "hqsametable" << history("", "2024-02-30", "2024-03-01");
+    QTest::newRow("unterminated quote") << "hqsfczjl"
+                                        << "select * from UserTable where (StrComp(username,'demo,0)=0) ";
+    QTest::newRow("right shape, wrong operation") << "zhixing"
+                                                  << "select * from Sys_url";
+    QTest::newRow("account table read") << "hqsametable" << accountCount("demo");
+    QTest::newRow("online table read") << "hqsametable" << onlineCount("1");
+    QTest::newRow("second statement appended") << "zhixing"
+                                               << "delete from userdl where userid=1; delete from "
+                                                  "UserTable";
+    QTest::newRow("sign-up insert into another table")
+        << "zhixing"
+        << "insert into UserTable(usetrname,zcmm,zhucetime,shouji) values('x','y',date(),'z')";
+    QTest::newRow("sign-up insert, glued keywords")
+        << "zhixing"
+        << "insertinto NewUser(usetrname,zcmm,zhucetime,shouji) values('x','y',date(),'z')";
+    QTest::newRow("arbitrary SQL") << "zhixing"
+                                   << "drop table UserTable";
+    QTest::newRow("empty") << "hqsametable"
+                           << "";
+}
+
+void tst_WebService::nearMissesRefused()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, sql);
+    auto before =
+        service->querySql("SELECT (SELECT count(*) FROM UserTable), (SELECT count(*) FROM userdl), "
+                          "(SELECT count(*) FROM NewUser), (SELECT group_concat(userpas) FROM UserTable)");
+    QString fault = faultOf([&] {
+        if (operation == "zhixing")
+            proxy()->zhixing(sql);
+        else if (operation == "hqsfczjl")
+            proxy()->hqsfczjl(sql);
+        else
+            proxy()->hqsametable(sql);
+    });
+    QCOMPARE(fault, QStringLiteral("Server was unable to process request. ---> The statement is not one this "
+                                   "service runs."));
+    QCOMPARE(
+        service->querySql("SELECT (SELECT count(*) FROM UserTable), (SELECT count(*) FROM userdl), "
+                          "(SELECT count(*) FROM NewUser), (SELECT group_concat(userpas) FROM UserTable)"),
+        before);
+}
+
+void tst_WebService::listsFollowLevelAndDay()
+{
+    // An item published now is today's; one dated yesterday 23:59:59 is not, one dated
+    // today 00:00:00 is.
+    QCOMPARE(service->runCommand({"publish", "stock", "--code", "600000", "--name", "浦发银行", "--op",
+                                  "买入", "--reason", "测试", "--level", "2"}),
+             0);
+    QCOMPARE(service->runCommand({"publish", "stock", "--code", "1", "--name", "a", "--op", "b", "--reason",
+                                  "c", "--time", day(-1) + " 23:59:59.9999999"}),
+             0);
+    QCOMPARE(service->runCommand({"publish", "stock", "--code", "2", "--name", "a", "--op", "b", "--reason",
+                                  "c", "--time", day(0) + " 00:00:00"}),
+             0);
+    const QString answer = proxy()->hqsametable(todaysAlerts("2"));
+    QCOMPARE(column(answer, "id").join(','), QStringLiteral("10,8,6,5"));
+    QCOMPARE(column(answer, "gupiaodaima").value(1), QStringLiteral("600000"));
+    QCOMPARE(column(answer, "jg").value(1), QStringLiteral("浦发银行"));
+    // The time of an item published now carries a fraction and the zone offset.
+    QVERIFY2(QRegularExpression("^" + day(0) + "T\\d\\d:\\d\\d:\\d\\d(\\.\\d{1,7})?[+-]\\d\\d:\\d\\d$")
+                 .match(column(answer, "nowtime").value(1))
+                 .hasMatch(),
+             qPrintable(column(answer, "nowtime").value(1)));
+    QCOMPARE(column(answer, "nowtime").value(0).left(19), day(0) + "T00:00:00");
+}
+
+void tst_WebService::historyRangeIncludesBothEnds()
+{
+    // From the midnight that starts the first day up to and including the midnight that
+    // ends the last one (the client passes the day after).
+    QVERIFY(service->execSql("DELETE FROM Tuijiangupiao"));
+    const QStringList times = {"2024-03-09 23:59:59.9999999", "2024-03-10 00:00:00", "2024-03-10 12:00:00",
+                               "2024-03-11 00:00:00", "2024-03-11 00:00:00.0000001"};
+    for (const QString &time : times)
+        QCOMPARE(service->runCommand({"publish", "stock", "--code", time.left(16), "--name", "n", "--op", "o",
+                                      "--reason", "r", "--time", time}),
+                 0);
+    QCOMPARE(column(proxy()->hqsametable(history("", "2024-03-10", "2024-03-11")), "gupiaodaima"),
+             QStringList({"2024-03-11 00:00", "2024-03-10 12:00", "2024-03-10 00:00"}));
+    QCOMPARE(proxy()->hqsametable(history("", "2024-03-11", "2024-03-10")), QStringLiteral("<NewDataSet />"));
+}
+
+void tst_WebService::loginRecordAndStamp()
+{
+    // The login's sequence: count, insert (first login) or update (later ones), stamp.
+    auto login = [&] {
+        auto p = proxy();
+        if (p->hqsfczjl(onlineCount("1")) > 0)
+            p->zhixing(onlineUpdate("1", "demo", "demo", "2099-12-31", "127.0.0.1"));
+        else
+            p->zhixing(onlineInsert("1", "demo", "demo", "2099-12-31", "127.0.0.1"));
+        return p->hqdlsj("1");
+    };
+    QCOMPARE(proxy()->hqdlsj("1"), QString());
+    const QString first = login();
+    QVERIFY(!first.isEmpty());
+    QCOMPARE(proxy()->hqdlsj("1"), first);
+    // Even a second login in the same clock second must change the stamp, or the first
+    // client would never notice it.
+    const QString second = login();
+    QVERIFY2(second != first, qPrintable(first));
+    QCOMPARE(service->querySql("SELECT count(*), userzh, userdlip, userdqsj FROM userdl"),
+             QList<QStringList>({{"1", "demo", "127.0.0.1", "2099-12-31 00:00:00"}}));
+    QVERIFY(!service->querySql("SELECT userpas FROM userdl").value(0).value(0).contains("demo"));
+
+    QCOMPARE(proxy()->zhixing("delete from userdl where userid=1"), QStringLiteral("true"));
+    QCOMPARE(proxy()->hqdlsj("1"), QString());
+    QCOMPARE(proxy()->hqdlsj("not a number"), QString());
+}
+
+void tst_WebService::apostropheStoredAndMatchedAsTyped()
+{
+    const QString name = "O'Neil ''x'";
+    QCOMPARE(proxy()->hqsfczjl(applicationCount(name)), 0);
+    QCOMPARE(proxy()->zhixing(applicationInsert(name, "it's", "1'2")), QStringLiteral("true"));
+    QCOMPARE(proxy()->hqsfczjl(applicationCount(name)), 1);
+    QCOMPARE(proxy()->hqsfczjl(applicationCount("O'Neil 'x'")), 0);
+    QCOMPARE(service->querySql("SELECT usetrname, shouji FROM NewUser"), QList<QStringList>({{name, "1'2"}}));
+    // The application becomes an account that logs in with the password as typed.
+    QCOMPARE(service->runCommand({"applications", "approve", name, "--level", "2"}), 0);
+    QCOMPARE(proxy()->hqsfczjl(accountCount(name)), 1);
+    QCOMPARE(proxy()->yanzheng(name, "it's"), QStringLiteral("true"));
+    QCOMPARE(proxy()->hqsfczjl(applicationCount(name)), 0);
+}
+
+void tst_WebService::injectionAttemptChangesNothing()
+{
+    const auto before = service->querySql("SELECT id, username, userpas FROM UserTable ORDER BY id");
+    // As a client that did not double apostrophes would send it: refused outright.
+    QVERIFY(!faultOf([&] {
+                 proxy()->hqsfczjl(
+                     "select * from UserTable where (StrComp(username,'x',0)=0) or 1=1 --',0)=0) ");
+             }).isEmpty());
+    QVERIFY(
+        !faultOf([&] { proxy()->zhixing("update UserTable set userpas= 'x' where id=1 or 1=1"); }).isEmpty());
+    // As the client sends it: the text is a value, matched as typed, nothing else.
+    QCOMPARE(proxy()->hqsfczjl(accountCount("x',0)=0) or 1=1 --")), 0);
+    QCOMPARE(proxy()->zhixing(applicationInsert("a'); delete from UserTable; --", "p", "q")),
+             QStringLiteral("true"));
+    QCOMPARE(service->querySql("SELECT id, username, userpas FROM UserTable ORDER BY id"), before);
+    QCOMPARE(service->querySql("SELECT usetrname FROM NewUser"),
+             QList<QStringList>({{"a'); delete from UserTable; --"}}));
+}
+
+void tst_WebService::passwordChange()
+{
+    QCOMPARE(proxy()->zhixing("update UserTable set userpas= '" + SqlText::quoted("n'eu") + "' where id=1"),
+             QStringLiteral("true"));
+    QCOMPARE(proxy()->yanzheng("demo", "demo"), QStringLiteral("false"));
+    QCOMPARE(proxy()->yanzheng("demo", "n'eu"), QStringLiteral("true"));
+    // An empty password is a password too.
+    QCOMPARE(proxy()->zhixing("update UserTable set userpas= '' where id=1"), QStringLiteral("true"));
+    QCOMPARE(proxy()->yanzheng("demo", ""), QStringLiteral("true"));
+    // No such account: nothing was changed, and the answer says so.
+    QCOMPARE(proxy()->zhixing("update UserTable set userpas= 'x' where id=99"), QStringLiteral("false"));
+}
+
+void tst_WebService::signUpStoresNoClearPassword()
+{
+    QCOMPARE(proxy()->zhixing(applicationInsert("neu", "geheim", "12345")), QStringLiteral("true"));
+    // The same name a second time is refused by the store, reported as "false".
+    QCOMPARE(proxy()->zhixing(applicationInsert("neu", "other", "")), QStringLiteral("false"));
+    const auto rows = service->querySql("SELECT usetrname, zcmm, zhucetime, shouji FROM NewUser");
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0][0], QStringLiteral("neu"));
+    QVERIFY(!rows[0][1].contains("geheim"));
+    QCOMPARE(rows[0][2], day(0) + " 00:00:00");
+    QCOMPARE(rows[0][3], QStringLiteral("12345"));
+    QString output;
+    QCOMPARE(service->runCommand({"applications", "list"}, &output), 0);
+    QVERIFY2(output.contains("neu\t12345"), qPrintable(output));
+    QVERIFY(!output.contains("geheim"));
+}
+
+void tst_WebService::countersRaisedByPublishAndRevise()
+{
+    const QStringList start = counters(3);
+    QCOMPARE(start.size(), 14);
+    QString output;
+    QCOMPARE(service->runCommand({"publish", "stock", "--code", "600036", "--name", "招商银行", "--op",
+                                  "买入", "--reason", "突破", "--level", "3"},
+                                 &output),
+             0);
+    const QString id = QRegularExpression("(\\d+)\\s*$").match(output).captured(1);
+    QVERIFY2(!id.isEmpty(), qPrintable(output));
+    QStringList now = counters(3);
+    QCOMPARE(now[0].toInt(), start[0].toInt() + 1);
+    QCOMPARE(now[1], start[1]);
+
+    QCOMPARE(service->runCommand({"revise", "stock", id, "--reason", "放量突破"}), 0);
+    now = counters(3);
+    QCOMPARE(now[0].toInt(), start[0].toInt() + 1);
+    QCOMPARE(now[1].toInt(), start[1].toInt() + 1);
+    QCOMPARE(service->querySql("SELECT czly FROM Tuijiangupiao WHERE id=" + id),
+             QList<QStringList>({{"放量突破"}}));
+
+    // Each stream moves its own counters.
+    QCOMPARE(service->runCommand({"publish", "news", "--type", "大盘", "--text", "快讯"}), 0);
+    QCOMPARE(service->runCommand({"publish", "insider", "--title", "内参", "--body", "正文"}), 0);
+    QCOMPARE(service->runCommand({"publish", "secret", "--title", "绝密"}), 0);
+    QCOMPARE(service->runCommand({"revise", "news", "1", "--text", "更正"}), 0);
+    now = counters(3);
+    QCOMPARE(now[2].toInt(), start[2].toInt() + 1); // insider added
+    QCOMPARE(now[6], QStringLiteral("内参"));
+    QCOMPARE(now[7].toInt(), start[7].toInt() + 1); // secret added
+    QCOMPARE(now[11], QStringLiteral("绝密"));
+    QCOMPARE(now[12].toInt(), start[12].toInt() + 1); // news added
+    QCOMPARE(now[13].toInt(), start[13].toInt() + 1); // news revised
+
+    // Revising an item that does not exist is an error and moves nothing.
+    QVERIFY(service->runCommand({"revise", "stock", "999", "--reason", "x"}) != 0);
+    QCOMPARE(counters(3), now);
+}
+
+void tst_WebService::countersFollowTiering()
+{
+    // With tiering a level-2 user is told only of items of levels 2 and 3.
+    const QStringList level2 = counters(2);
+    const QStringList level1 = counters(1);
+    QCOMPARE(service->runCommand({"publish", "stock", "--code", "1", "--name", "n", "--op", "o", "--reason",
+                                  "r", "--level", "1"}),
+             0);
+    QCOMPARE(service->runCommand({"publish", "insider", "--title", "只给一级", "--level", "1"}), 0);
+    QCOMPARE(counters(2), level2);
+    QCOMPARE(counters(1)[0].toInt(), level1[0].toInt() + 1);
+    QCOMPARE(counters(1)[6], QStringLiteral("只给一级"));
+
+    // Moving an item to another level is a revision for both levels.
+    QCOMPARE(service->runCommand({"revise", "stock", "7", "--level", "2"}), 0);
+    QCOMPARE(counters(2)[1].toInt(), level2[1].toInt() + 1);
+    QCOMPARE(counters(1)[1].toInt(), level1[1].toInt() + 1);
+
+    // Without tiering everybody hears of everything.
+    QVERIFY(service->execSql("UPDATE Sys_pz SET yhqyhyfj=0"));
+    QCOMPARE(counters(2)[0], service->querySql("SELECT count(*) FROM Tuijiangupiao").value(0).value(0));
+    QCOMPARE(counters(2)[6], QStringLiteral("只给一级"));
+}
+
+void tst_WebService::newestTitleIsOneItem_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::newRow("blanks and a comma") << "涨停 预告, 明日 开盘";
+    QTest::newRow("double quotes") << "\"独家\" 消息,\"\"";
+    QTest::newRow("one blank") << "A B";
+    QTest::newRow("empty") << "";
+}
+
+void tst_WebService::newestTitleIsOneItem()
+{
+    QFETCH(QString, title);
+    QCOMPARE(service->runCommand({"publish", "insider", "--title", title}), 0);
+    QCOMPARE(service->runCommand({"publish", "secret", "--title", title + "!"}), 0);
+    const QStringList items = counters(3);
+    QCOMPARE(items.size(), 14);
+    QCOMPARE(items[6], title);
+    QCOMPARE(items[11], title + "!");
+    // The time travels as two items that the client joins with one blank.
+    QVERIFY2(QRegularExpression("^" + day(0) + " \\d\\d:\\d\\d:\\d\\d$")
+                 .match(items[4] + " " + items[5])
+                 .hasMatch(),
+             qPrintable(items[4] + " " + items[5]));
+    for (int i : {0, 1, 2, 3, 7, 8, 12, 13}) {
+        bool ok = false;
+        items[i].toInt(&ok);
+        QVERIFY2(ok, qPrintable(QString::number(i) + ": " + items[i]));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_WebService)
+#include "tst_WebService.moc"

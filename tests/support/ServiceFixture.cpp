@@ -1,0 +1,172 @@
+#include "ServiceFixture.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <sqlite3.h>
+
+namespace {
+
+// Bounds for the service to start and to stop: generous, since a loaded CI machine is slow.
+constexpr int startTimeoutMs = 20000;
+constexpr int commandTimeoutMs = 60000;
+
+sqlite3 *openDatabase(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, 10000);
+    return db;
+}
+
+} // namespace
+
+ServiceFixture::ServiceFixture(bool demo)
+{
+    if (!start(demo))
+        qWarning("ServiceFixture: %s", qPrintable(error_));
+}
+
+ServiceFixture::~ServiceFixture()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.terminate();
+        if (!process_.waitForFinished(10000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+}
+
+QString ServiceFixture::servicePath()
+{
+    return QStringLiteral(STOCK_ALERT_SERVICE_PATH);
+}
+
+bool ServiceFixture::start(bool demo)
+{
+    if (!dir_.isValid()) {
+        error_ = QStringLiteral("no temporary directory");
+        return false;
+    }
+    dbPath_ = dir_.filePath(QStringLiteral("service.db"));
+    logPath_ = dir_.filePath(QStringLiteral("service.log"));
+
+    QStringList init{QStringLiteral("init")};
+    if (demo)
+        init << QStringLiteral("--demo");
+    QString output;
+    if (runCommand(init, &output) != 0) {
+        error_ = QStringLiteral("init failed: ") + output;
+        return false;
+    }
+
+    // The log goes to a file: a pipe nobody reads would fill and block the service.
+    process_.setStandardErrorFile(logPath_);
+    process_.start(servicePath(), {QStringLiteral("serve"), QStringLiteral("--listen"),
+                                   QStringLiteral("127.0.0.1:0"), QStringLiteral("--db"), dbPath_});
+    if (!process_.waitForStarted(startTimeoutMs)) {
+        error_ =
+            QStringLiteral("cannot start ") + servicePath() + QStringLiteral(": ") + process_.errorString();
+        return false;
+    }
+    // The service binds a free port itself and names it on its first line: no race for a port.
+    static const QRegularExpression listening(
+        QStringLiteral("^listening on (http://127\\.0\\.0\\.1:(\\d+))"));
+    QDeadlineTimer deadline(startTimeoutMs);
+    QByteArray seen;
+    while (!deadline.hasExpired()) {
+        if (process_.canReadLine() || process_.waitForReadyRead(int(deadline.remainingTime()))) {
+            while (process_.canReadLine()) {
+                QString line = QString::fromUtf8(process_.readLine()).trimmed();
+                seen += line.toUtf8() + '\n';
+                auto match = listening.match(line);
+                if (match.hasMatch()) {
+                    host_ = match.captured(1);
+                    port_ = quint16(match.captured(2).toUInt());
+                    return true;
+                }
+            }
+        }
+        if (process_.state() == QProcess::NotRunning)
+            break;
+    }
+    error_ = QStringLiteral("the service did not report its address; output: ") + QString::fromUtf8(seen) +
+             QStringLiteral(" log: ") + serverLog();
+    return false;
+}
+
+bool ServiceFixture::isRunning() const
+{
+    return port_ != 0 && process_.state() == QProcess::Running;
+}
+
+int ServiceFixture::runCommand(const QStringList &args, QString *output) const
+{
+    QProcess command;
+    command.setProcessChannelMode(QProcess::MergedChannels);
+    command.start(servicePath(), QStringList(args) << QStringLiteral("--db") << dbPath_);
+    command.closeWriteChannel();
+    if (!command.waitForFinished(commandTimeoutMs)) {
+        command.kill();
+        command.waitForFinished();
+        if (output)
+            *output = QStringLiteral("command did not finish: ") + command.errorString();
+        return -1;
+    }
+    if (output)
+        *output = QString::fromUtf8(command.readAll());
+    return command.exitStatus() == QProcess::NormalExit ? command.exitCode() : -1;
+}
+
+bool ServiceFixture::execSql(const QString &sql) const
+{
+    sqlite3 *db = openDatabase(dbPath_);
+    if (!db)
+        return false;
+    char *message = nullptr;
+    int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    if (rc != SQLITE_OK)
+        qWarning("ServiceFixture::execSql: %s", message ? message : sqlite3_errstr(rc));
+    sqlite3_free(message);
+    sqlite3_close(db);
+    return rc == SQLITE_OK;
+}
+
+QList<QStringList> ServiceFixture::querySql(const QString &sql) const
+{
+    QList<QStringList> rows;
+    sqlite3 *db = openDatabase(dbPath_);
+    if (!db)
+        return rows;
+    sqlite3_stmt *stmt = nullptr;
+    QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            QStringList row;
+            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+                const auto *value = reinterpret_cast<const char *>(sqlite3_column_text(stmt, c));
+                row << (value ? QString::fromUtf8(value, sqlite3_column_bytes(stmt, c)) : QString());
+            }
+            rows << row;
+        }
+    } else {
+        qWarning("ServiceFixture::querySql: %s", sqlite3_errmsg(db));
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return rows;
+}
+
+QString ServiceFixture::serverLog() const
+{
+    QFile log(logPath_);
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(log.readAll());
+}
