@@ -94,13 +94,17 @@ SoapRequest SoapRequest::parse(const std::string &contentType, const std::option
             "Server did not recognize the value of HTTP Header SOAPAction: " + soapAction.value_or("") + ".",
             false);
 
+    // Whitespace-only values (a password of blanks) are values too. A document type
+    // declaration is refused as .asmx refuses it: its entities would not be expanded, and
+    // the text would then not be what the sender meant.
     pugi::xml_document document;
-    // Whitespace-only values (a password of blanks) are values too. pugixml expands no
-    // entities of a DTD, so no request can make it read files or grow without bound.
-    pugi::xml_parse_result parsed =
-        document.load_buffer(body.data(), body.size(), pugi::parse_default | pugi::parse_ws_pcdata);
+    pugi::xml_parse_result parsed = document.load_buffer(
+        body.data(), body.size(), pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_doctype);
     if (!parsed || !firstElement(document))
         throw MalformedRequest(parsed.description());
+    for (pugi::xml_node node : document.children())
+        if (node.type() == pugi::node_doctype)
+            throw MalformedRequest("document type declarations are not accepted");
 
     pugi::xml_node envelope = firstElement(document);
     if (localName(envelope) != "Envelope" || namespaceOf(envelope) != envelopeNamespace)

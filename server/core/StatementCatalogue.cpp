@@ -147,6 +147,8 @@ bool StatementCatalogue::matchPattern(const std::string &pattern, bool flexible,
             ++t;
         return t - start;
     };
+    if (flexible)
+        skipInput();
     while (p < pattern.size()) {
         char pc = pattern[p];
         if (pc == '{' && p + 2 < pattern.size() && pattern[p + 2] == '}') {
