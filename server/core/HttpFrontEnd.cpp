@@ -44,6 +44,7 @@ struct HttpFrontEnd::Impl
     Options options;
     httplib::Server server;
     int port = 0;
+    int listenSocket = -1;
     std::string staticAnswer;
 
     std::string siteAddress(const httplib::Request &request) const
@@ -131,13 +132,27 @@ HttpFrontEnd::HttpFrontEnd(Store &store, Options options)
     : d(std::make_unique<Impl>(store, std::move(options)))
 {
     auto &server = d->server;
-    int threads = d->options.threads > 0 ? d->options.threads : 64;
+    int threads = d->options.threads > 0 ? d->options.threads : 128;
     server.new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
     // Without it every keep-alive answer waits for the peer's delayed acknowledgement (~40 ms).
     server.set_tcp_nodelay(true);
     server.set_payload_max_length(maxBody);
+    // Each open connection holds a pool thread while it idles: a short keep-alive keeps a
+    // client's burst of calls (login) on one connection without parking threads between
+    // polls, which are seconds apart.
     server.set_keep_alive_max_count(1000);
+    server.set_keep_alive_timeout(1);
     server.set_read_timeout(30, 0);
+
+    // The library listens with a backlog of 5: a burst of new connections would overflow it
+    // and wait a second for SYN retransmission. Remember the socket to widen it after bind.
+    // SO_REUSEPORT (the library's default) is left off: a second service on the same port
+    // must fail to start rather than share the port.
+    server.set_socket_options([this](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        d->listenSocket = sock;
+    });
 
     server.set_pre_routing_handler([](const httplib::Request &, httplib::Response &) {
         requestStart = std::chrono::steady_clock::now();
@@ -198,6 +213,8 @@ int HttpFrontEnd::bind()
     if (port <= 0)
         throw std::runtime_error("cannot listen on " + o.host + ":" + std::to_string(o.port));
     d->port = port;
+    if (d->listenSocket >= 0)
+        ::listen(d->listenSocket, SOMAXCONN);
     return port;
 }
 

@@ -15,7 +15,7 @@ public:
     {
         std::string host = "127.0.0.1";
         int port = 8765; // 0: any free port
-        int threads = 64;
+        int threads = 128; // one per open connection
         bool log = true;
         // Also serve POST /StaticBench.asmx: a fixed answer as long as an ifchangetable
         // answer, the baseline of the load benchmark.

@@ -228,7 +228,7 @@ int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream 
     options.port = int(integer(listen.substr(colon + 1), "the port"));
     if (options.port < 0 || options.port > 65535)
         throw std::runtime_error("port out of range: " + listen);
-    options.threads = int(integer(option(a, "--threads", "64"), "--threads"));
+    options.threads = int(integer(option(a, "--threads", "128"), "--threads"));
     options.staticBench = a.options.count("--static-bench") > 0;
     options.log = a.options.count("--quiet") == 0;
     long long feedSeconds =
