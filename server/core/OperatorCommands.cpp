@@ -327,7 +327,8 @@ OperatorCommands::Arguments OperatorCommands::parse(const std::vector<std::strin
                 a.options[name] = "";
             } else if (valued.count(name)) {
                 if (!inlineValue) {
-                    if (i + 1 >= args.size())
+                    // "--text --db FILE" is a forgotten value, not a text "--db".
+                    if (i + 1 >= args.size() || flags.count(args[i + 1]) || valued.count(args[i + 1]))
                         throw std::runtime_error("option " + name + " needs a value");
                     value = args[++i];
                 }

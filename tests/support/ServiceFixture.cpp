@@ -26,21 +26,30 @@ sqlite3 *openDatabase(const QString &path)
 
 } // namespace
 
-ServiceFixture::ServiceFixture(bool demo)
+ServiceFixture::ServiceFixture(bool demo) : ServiceFixture(demo, {}) {}
+
+ServiceFixture::ServiceFixture(bool demo, const QStringList &serveArgs)
 {
-    if (!start(demo))
+    if (!start(demo, serveArgs))
         qWarning("ServiceFixture: %s", qPrintable(error_));
 }
 
 ServiceFixture::~ServiceFixture()
 {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.terminate();
-        if (!process_.waitForFinished(10000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
+    stop();
+}
+
+int ServiceFixture::stop()
+{
+    if (process_.state() == QProcess::NotRunning)
+        return -1;
+    process_.terminate();
+    if (!process_.waitForFinished(10000)) {
+        process_.kill();
+        process_.waitForFinished(5000);
+        return -1;
     }
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
 }
 
 QString ServiceFixture::servicePath()
@@ -48,7 +57,7 @@ QString ServiceFixture::servicePath()
     return QStringLiteral(STOCK_ALERT_SERVICE_PATH);
 }
 
-bool ServiceFixture::start(bool demo)
+bool ServiceFixture::start(bool demo, const QStringList &serveArgs)
 {
     if (!dir_.isValid()) {
         error_ = QStringLiteral("no temporary directory");
@@ -68,8 +77,9 @@ bool ServiceFixture::start(bool demo)
 
     // The log goes to a file: a pipe nobody reads would fill and block the service.
     process_.setStandardErrorFile(logPath_);
-    process_.start(servicePath(), {QStringLiteral("serve"), QStringLiteral("--listen"),
-                                   QStringLiteral("127.0.0.1:0"), QStringLiteral("--db"), dbPath_});
+    process_.start(servicePath(), QStringList{QStringLiteral("serve"), QStringLiteral("--listen"),
+                                              QStringLiteral("127.0.0.1:0"), QStringLiteral("--db"), dbPath_}
+                                      << serveArgs);
     if (!process_.waitForStarted(startTimeoutMs)) {
         error_ =
             QStringLiteral("cannot start ") + servicePath() + QStringLiteral(": ") + process_.errorString();

@@ -42,11 +42,16 @@ class ServiceFixture
 {
 public:
     explicit ServiceFixture(bool demo = true);
+    // With further options for "serve", e.g. {"--demo-feed", "1"}.
+    ServiceFixture(bool demo, const QStringList &serveArgs);
     ~ServiceFixture();
     ServiceFixture(const ServiceFixture &) = delete;
     ServiceFixture &operator=(const ServiceFixture &) = delete;
 
     bool isRunning() const;
+    // Stops the service with SIGTERM; returns its exit code, or -1 when it had to be killed
+    // or did not end normally.
+    int stop();
     QString errorString() const { return error_; }
 
     QString host() const { return host_; } // "http://127.0.0.1:PORT"
@@ -68,7 +73,7 @@ public:
     static QString servicePath();
 
 private:
-    bool start(bool demo);
+    bool start(bool demo, const QStringList &serveArgs);
 
     QTemporaryDir dir_;
     QProcess process_;
