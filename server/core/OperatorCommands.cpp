@@ -202,9 +202,15 @@ int init(const OperatorCommands::Arguments &a, std::ostream &out)
 {
     std::string path = database(a);
     std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    if (!parent.empty())
-        std::filesystem::create_directories(parent);
+    if (!parent.empty() && std::filesystem::create_directories(parent))
+        std::filesystem::permissions(parent, std::filesystem::perms::owner_all);
+    bool created = !std::filesystem::exists(path);
     Store store(path, true);
+    // The database holds password hashes and subscribers' addresses: owner only. SQLite gives
+    // its -wal and -shm files the permissions of the database file.
+    if (created)
+        std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::owner_write);
     store.createSchema();
     if (a.options.count("--demo")) {
         bool seeded = store.with(

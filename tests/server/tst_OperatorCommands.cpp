@@ -3,6 +3,7 @@
 #include "ServiceClient.h"
 #include "ServiceFixture.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -15,7 +16,7 @@ private slots:
     void optionsInAnyOrder();
     void badInvocationsChangeNothing_data();
     void badInvocationsChangeNothing();
-    void initTwice();
+    void initDatabase();
     void demoFeedPublishes();
     void cleanShutdown();
     void portInUseIsAnError();
@@ -113,7 +114,7 @@ void tst_OperatorCommands::badInvocationsChangeNothing()
     QCOMPARE(service.querySql(snapshot), before);
 }
 
-void tst_OperatorCommands::initTwice()
+void tst_OperatorCommands::initDatabase()
 {
     ServiceFixture service;
     QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
@@ -122,6 +123,9 @@ void tst_OperatorCommands::initTwice()
     QCOMPARE(service.runCommand({"init", "--demo"}, &output), 1);
     QCOMPARE(service.runCommand({"init"}, &output), 0);
     QCOMPARE(service.querySql("SELECT count(*) FROM UserTable"), QList<QStringList>({{"3"}}));
+    // Password hashes and addresses are nobody else's business.
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    QCOMPARE(QFileInfo(service.dbPath()).permissions() & others, QFile::Permissions());
 }
 
 void tst_OperatorCommands::demoFeedPublishes()
