@@ -4,6 +4,10 @@
 #include <QStringEncoder>
 
 #include <array>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <stdexcept>
 
 namespace {
@@ -51,7 +55,7 @@ const RoundTripTable &table()
 // Calls put(char16_t) for each unit of the text after the round trip.
 template <typename Put> void forEachMapped(QStringView text, Put &&put)
 {
-    const auto &map = table().map;
+    static const auto &map = table().map;
     const char16_t *p = text.utf16();
     const char16_t *const end = p + text.size();
     while (p < end) {
@@ -79,11 +83,40 @@ QString GbkCodePage::roundTrip(QStringView text)
 
 QByteArray GbkCodePage::roundTripToUtf8(QStringView text)
 {
-    // Every mapped unit is in the BMP and no surrogate, so three bytes per unit at most.
-    QByteArray result(text.size() * 3, Qt::Uninitialized);
-    char *out = result.data();
+    QByteArray result(maxUtf8Size(text.size()), Qt::Uninitialized);
+    result.truncate(static_cast<qsizetype>(roundTripToUtf8(text, result.data())));
+    return result;
+}
+
+size_t GbkCodePage::roundTripToUtf8(QStringView text, char *out)
+{
+    static const auto &map = table().map;
+    const char16_t *p = text.utf16();
+    const char16_t *const end = p + text.size();
     char *const begin = out;
-    forEachMapped(text, [&out](char16_t c) {
+    while (p < end) {
+#if defined(__SSE2__)
+        // Markup and numbers are ASCII, which reads unchanged: eight units at a time.
+        const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xFF80));
+        while (end - p >= 8) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, highBits), _mm_setzero_si128())) !=
+                0xFFFF)
+                break;
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(units, units));
+            p += 8;
+            out += 8;
+        }
+        if (p == end)
+            break;
+#endif
+        char16_t c = *p++;
+        if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p)) {
+            ++p;
+            c = Unmappable;
+        } else {
+            c = map[c];
+        }
         if (c < 0x80) {
             *out++ = static_cast<char>(c);
         } else if (c < 0x800) {
@@ -94,7 +127,40 @@ QByteArray GbkCodePage::roundTripToUtf8(QStringView text)
             *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
             *out++ = static_cast<char>(0x80 | (c & 0x3F));
         }
-    });
-    result.truncate(out - begin);
-    return result;
+    }
+    return static_cast<size_t>(out - begin);
+}
+
+char16_t *GbkCodePage::roundTripFromUtf8(const char *utf8, char16_t *out, const char16_t *limit)
+{
+    static const auto &map = table().map;
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8);
+    for (;;) {
+        const unsigned lead = *p++;
+        if (lead == 0)
+            return out;
+        if (out == limit)
+            return nullptr;
+        if (lead < 0x80) {
+            *out++ = static_cast<char16_t>(lead);
+            continue;
+        }
+        // Character references in a document can name any character, so the decoded text
+        // gets the trip too. Anything outside the BMP, or a malformed sequence, reads "?".
+        if (lead >= 0xE0 && lead < 0xF0 && (p[0] & 0xC0) == 0x80 && (p[1] & 0xC0) == 0x80) {
+            const char32_t c = ((lead & 0x0F) << 12) | ((p[0] & 0x3F) << 6) | (p[1] & 0x3F);
+            p += 2;
+            *out++ = map[c];
+        } else if (lead >= 0xC2 && lead < 0xE0 && (p[0] & 0xC0) == 0x80) {
+            const char32_t c = ((lead & 0x1F) << 6) | (p[0] & 0x3F);
+            p += 1;
+            *out++ = map[c];
+        } else {
+            // Four-byte sequences (outside the BMP) and stray bytes: skip the continuation
+            // bytes so the whole character reads as one "?".
+            while ((*p & 0xC0) == 0x80)
+                ++p;
+            *out++ = Unmappable;
+        }
+    }
 }

@@ -1,19 +1,78 @@
 #include "ResultDocument.h"
 
 #include "GbkCodePage.h"
+#include "TextSliceStore.h"
 
 #include <pugixml.hpp>
 
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
+
+namespace {
+
+struct Field
+{
+    const char *name;
+    pugi::xml_node node;
+};
+
+// The fields of a row, indexed the first time the row is read: callers read several
+// fields of every row, and each lookup then compares names in memory instead of asking
+// the parser about each sibling.
+struct Row
+{
+    pugi::xml_node node;
+    std::uint32_t first = 0; // into Impl::fields
+    std::uint32_t count = 0;
+    bool indexed = false;
+};
+
+bool sameName(const char *a, const char *b)
+{
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+} // namespace
 
 struct ResultDocument::Impl
 {
     pugi::xml_document document;
     // Rows by position: the parser links siblings in a list, and the callers walk every
     // row by index, which must not cost a walk from the first row each time.
-    std::vector<pugi::xml_node> rows;
+    std::vector<Row> rows;
+    std::vector<Field> fields;
+    TextSliceStore texts;
+
+    void index(Row &row)
+    {
+        row.first = static_cast<std::uint32_t>(fields.size());
+        for (pugi::xml_node child = row.node.first_child(); child; child = child.next_sibling()) {
+            if (child.type() == pugi::node_element)
+                fields.push_back({child.name(), child});
+        }
+        row.count = static_cast<std::uint32_t>(fields.size()) - row.first;
+        row.indexed = true;
+    }
+
+    // An element appended to a row joins its index; the row's entries move to the end of
+    // the list first unless they are there already.
+    void append(Row &row, pugi::xml_node added)
+    {
+        if (row.first + row.count != fields.size()) {
+            const std::uint32_t moved = static_cast<std::uint32_t>(fields.size());
+            for (std::uint32_t i = 0; i < row.count; ++i)
+                fields.push_back(fields[row.first + i]);
+            row.first = moved;
+        }
+        fields.push_back({added.name(), added});
+        ++row.count;
+    }
 };
 
 ResultDocument::ResultDocument() : d(std::make_unique<Impl>()) {}
@@ -23,20 +82,26 @@ ResultDocument::~ResultDocument() = default;
 void ResultDocument::load(const QString &answer)
 {
     d->rows.clear();
+    d->fields.clear();
     d->document.reset();
+    // Field texts are never longer than the answer they come from.
+    d->texts.reset(answer.size());
 
     // The answer is read as GBK text: what GBK cannot hold reads as "?". The table trip
-    // yields UTF-8 for the parser at once, instead of converting to GBK bytes and back.
-    const QByteArray source = GbkCodePage::roundTripToUtf8(answer);
-    void *buffer = pugi::get_memory_allocation_function()(static_cast<size_t>(source.size()) + 1);
+    // writes UTF-8 for the parser straight into the buffer the document will own, instead
+    // of converting to GBK bytes and back and copying the result once more.
+    const size_t capacity = static_cast<size_t>(GbkCodePage::maxUtf8Size(answer.size())) + 1;
+    void *buffer = pugi::get_memory_allocation_function()(capacity);
     if (!buffer)
         throw std::bad_alloc();
-    std::memcpy(buffer, source.constData(), static_cast<size_t>(source.size()));
+    const size_t length = GbkCodePage::roundTripToUtf8(answer, static_cast<char *>(buffer));
 
     // parse_default drops text made only of whitespace, so the indentation between
-    // elements creates no rows or fields; CDATA sections are kept as text.
+    // elements creates no rows or fields; CDATA sections are kept as text. With
+    // parse_embed_pcdata a field's text is stored in the field element itself rather than
+    // in a node of its own, which spares the parser one node per field.
     const pugi::xml_parse_result parsed = d->document.load_buffer_inplace_own(
-        buffer, static_cast<size_t>(source.size()), pugi::parse_default, pugi::encoding_utf8);
+        buffer, length, pugi::parse_default | pugi::parse_embed_pcdata, pugi::encoding_utf8);
     if (!parsed) {
         d->document.reset();
         throw std::runtime_error(
@@ -55,7 +120,7 @@ void ResultDocument::load(const QString &answer)
 
     for (pugi::xml_node row = d->document.document_element().first_child(); row; row = row.next_sibling()) {
         if (row.type() == pugi::node_element)
-            d->rows.push_back(row);
+            d->rows.push_back({row});
     }
 }
 
@@ -73,7 +138,9 @@ void ResultDocument::checkRow(int row) const
 QString ResultDocument::fieldText(int row, const QString &name)
 {
     checkRow(row);
-    pugi::xml_node rowNode = d->rows[static_cast<size_t>(row)];
+    Row &entry = d->rows[static_cast<size_t>(row)];
+    if (!entry.indexed)
+        d->index(entry);
 
     // Field names are short ASCII column names: compare them without a heap allocation.
     char small[64];
@@ -93,24 +160,32 @@ QString ResultDocument::fieldText(int row, const QString &name)
         key = other.constData();
     }
 
+    // The first field of that exact name wins.
     pugi::xml_node field;
-    for (pugi::xml_node child = rowNode.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_element && std::strcmp(child.name(), key) == 0) {
-            field = child;
+    for (const Field *f = d->fields.data() + entry.first, *end = f + entry.count; f != end; ++f) {
+        if (f->name[0] == key[0] && sameName(f->name, key)) {
+            field = f->node;
             break;
         }
     }
     if (!field) {
         // A column the service left out (a null value) reads as empty; keeping the empty
         // element lets every later read of the row see the same field.
-        rowNode.append_child(key);
+        d->append(entry, entry.node.append_child(key));
         return QString();
     }
 
+    // The parser keeps the text of an element whose first content is text in the element
+    // itself (see load); anything after it is a child node.
     const pugi::xml_node content = field.first_child();
+    if (const char *text = field.value(); *text) {
+        if (content)
+            throw std::runtime_error("Element does not contain a single text node");
+        return d->texts.take(text);
+    }
     if (!content)
         return QString();
-    if (content.next_sibling() || (content.type() != pugi::node_pcdata && content.type() != pugi::node_cdata))
+    if (content.next_sibling() || content.type() != pugi::node_cdata)
         throw std::runtime_error("Element does not contain a single text node");
-    return QString::fromUtf8(content.value());
+    return d->texts.take(content.value());
 }

@@ -47,6 +47,7 @@ private slots:
     void malformedAnswer_data();
     void malformedAnswer();
     void loadReplacesTheDocument();
+    void textsOutliveTheDocument();
 };
 
 void tst_ResultDocument::rowsAndFields()
@@ -189,6 +190,39 @@ void tst_ResultDocument::loadReplacesTheDocument()
     document.load(dataSet({field(u"id"_qs, u"3"_qs)}));
     QCOMPARE(document.rowCount(), 1);
     QCOMPARE(document.fieldText(0, u"id"_qs), u"3"_qs);
+}
+
+void tst_ResultDocument::textsOutliveTheDocument()
+{
+    // Enough rows of texts of every length to fill several of the blocks that the texts
+    // share, so that texts meet block ends at every possible offset.
+    QStringList rows;
+    QStringList expected;
+    for (int i = 0; i < 6000; ++i) {
+        const QString text = QString(i % 37 + 1, QChar(u'a' + i % 26)) + (i % 3 == 0 ? u"股"_qs : QString()) +
+                             QString::number(i);
+        expected.append(text);
+        rows.append(field(u"czly"_qs, text));
+    }
+    rows.append(field(u"czly"_qs, QString(20000, u'长')));
+    expected.append(QString(20000, u'长'));
+
+    QStringList read;
+    {
+        ResultDocument document;
+        document.load(dataSet(rows));
+        QCOMPARE(document.rowCount(), int(expected.size()));
+        for (int row = 0; row < document.rowCount(); ++row)
+            read.append(document.fieldText(row, u"czly"_qs));
+        document.load(u"<NewDataSet />"_qs);
+    }
+    // The document is gone; its texts are not. Changing some of them changes no other.
+    for (qsizetype i = 0; i < read.size(); i += 2)
+        read[i].append(u"+"_qs);
+    for (qsizetype i = 1; i < read.size(); i += 2)
+        read[i].prepend(u"-"_qs);
+    for (qsizetype i = 0; i < read.size(); ++i)
+        QCOMPARE(read[i], i % 2 == 0 ? expected[i] + u"+"_qs : u"-"_qs + expected[i]);
 }
 
 QTEST_GUILESS_MAIN(tst_ResultDocument)
