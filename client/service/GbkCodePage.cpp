@@ -4,11 +4,11 @@
 #include <QStringEncoder>
 
 #include <array>
+#include <stdexcept>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include <stdexcept>
 
 namespace {
 

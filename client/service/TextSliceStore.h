@@ -6,7 +6,8 @@
 // texts are written one after another into a large shared block, and each QString handed
 // out references its own part of that block. Reference counting keeps a block alive as
 // long as any text in it is, so a text stays valid after the document is gone; a text
-// that is changed later detaches or writes only where no other text lives.
+// that is changed later detaches or writes only where no other text lives. The price: a
+// text kept for long keeps its whole block (at most 64 KiB) alive.
 class TextSliceStore
 {
 public:
