@@ -51,7 +51,8 @@ struct HttpFrontEnd::Impl
     {
         std::string host = request.get_header_value("Host");
         if (!plainHost(host))
-            host = options.host + ":" + std::to_string(port);
+            host = (options.host.find(':') != std::string::npos ? "[" + options.host + "]" : options.host) +
+                   ":" + std::to_string(port);
         return "http://" + host;
     }
 

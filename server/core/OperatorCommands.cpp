@@ -231,6 +231,9 @@ int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream 
     if (colon == std::string::npos)
         throw std::runtime_error("--listen takes HOST:PORT");
     options.host = listen.substr(0, colon);
+    std::string shownHost = options.host;
+    if (options.host.size() > 2 && options.host.front() == '[' && options.host.back() == ']')
+        options.host = options.host.substr(1, options.host.size() - 2); // [::1]:8765
     options.port = int(integer(listen.substr(colon + 1), "the port"));
     if (options.port < 0 || options.port > 65535)
         throw std::runtime_error("port out of range: " + listen);
@@ -252,7 +255,7 @@ int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream 
     Store store(database(a));
     HttpFrontEnd frontEnd(store, options);
     int port = frontEnd.bind();
-    out << "listening on http://" << options.host << ":" << port << std::endl;
+    out << "listening on http://" << shownHost << ":" << port << std::endl;
 
     std::mutex mutex;
     std::condition_variable stopped;
