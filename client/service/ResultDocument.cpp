@@ -87,14 +87,15 @@ void ResultDocument::load(const QString &answer)
     // Field texts are never longer than the answer they come from.
     d->texts.reset(answer.size());
 
-    // The answer is read as GBK text: what GBK cannot hold reads as "?". The table trip
-    // writes UTF-8 for the parser straight into the buffer the document will own, instead
-    // of converting to GBK bytes and back and copying the result once more.
-    const size_t capacity = static_cast<size_t>(GbkCodePage::maxUtf8Size(answer.size())) + 1;
-    void *buffer = pugi::get_memory_allocation_function()(capacity);
+    // The answer is read as GBK text: what GBK cannot hold reads as "?". Texts reach the
+    // caller only through fieldText, which takes every text through the GBK table as it
+    // decodes it (character references included), so the markup is parsed as it came.
+    const QByteArray utf8 = answer.toUtf8();
+    const size_t length = static_cast<size_t>(utf8.size());
+    void *buffer = pugi::get_memory_allocation_function()(length + 1);
     if (!buffer)
         throw std::bad_alloc();
-    const size_t length = GbkCodePage::roundTripToUtf8(answer, static_cast<char *>(buffer));
+    std::memcpy(buffer, utf8.constData(), length + 1);
 
     // parse_default drops text made only of whitespace, so the indentation between
     // elements creates no rows or fields; CDATA sections are kept as text. With
