@@ -6,10 +6,6 @@
 #include <array>
 #include <stdexcept>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 constexpr char16_t Unmappable = u'?';
@@ -79,56 +75,6 @@ QString GbkCodePage::roundTrip(QStringView text)
     forEachMapped(text, [&out](char16_t c) { *out++ = c; });
     result.truncate(out - begin);
     return result;
-}
-
-QByteArray GbkCodePage::roundTripToUtf8(QStringView text)
-{
-    QByteArray result(maxUtf8Size(text.size()), Qt::Uninitialized);
-    result.truncate(static_cast<qsizetype>(roundTripToUtf8(text, result.data())));
-    return result;
-}
-
-size_t GbkCodePage::roundTripToUtf8(QStringView text, char *out)
-{
-    static const auto &map = table().map;
-    const char16_t *p = text.utf16();
-    const char16_t *const end = p + text.size();
-    char *const begin = out;
-    while (p < end) {
-#if defined(__SSE2__)
-        // Markup and numbers are ASCII, which reads unchanged: eight units at a time.
-        const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xFF80));
-        while (end - p >= 8) {
-            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, highBits), _mm_setzero_si128())) !=
-                0xFFFF)
-                break;
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(units, units));
-            p += 8;
-            out += 8;
-        }
-        if (p == end)
-            break;
-#endif
-        char16_t c = *p++;
-        if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p)) {
-            ++p;
-            c = Unmappable;
-        } else {
-            c = map[c];
-        }
-        if (c < 0x80) {
-            *out++ = static_cast<char>(c);
-        } else if (c < 0x800) {
-            *out++ = static_cast<char>(0xC0 | (c >> 6));
-            *out++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            *out++ = static_cast<char>(0xE0 | (c >> 12));
-            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *out++ = static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return static_cast<size_t>(out - begin);
 }
 
 char16_t *GbkCodePage::roundTripFromUtf8(const char *utf8, char16_t *out, const char16_t *limit)

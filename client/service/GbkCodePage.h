@@ -14,12 +14,6 @@ class GbkCodePage
 {
 public:
     static QString roundTrip(QStringView text);
-    // The same text, encoded as UTF-8 (for the XML parser) in one pass.
-    static QByteArray roundTripToUtf8(QStringView text);
-    // As above, into a buffer of at least maxUtf8Size(text.size()) bytes; returns the
-    // number of bytes written.
-    static size_t roundTripToUtf8(QStringView text, char *out);
-    static constexpr qsizetype maxUtf8Size(qsizetype units) { return units * 3; }
     // Decodes zero-terminated UTF-8 into UTF-16 at out with the same trip applied, writing
     // no further than limit. Returns the end of what was written, or nullptr when the text
     // does not fit.

@@ -21,6 +21,15 @@ QString outcome(const std::function<QString()> &convert)
     }
 }
 
+// UTF-8 decoded the way result-document fields are: through the GBK table.
+QString decodedThroughGbk(const QByteArray &utf8)
+{
+    QString text(utf8.size(), Qt::Uninitialized);
+    char16_t *const begin = reinterpret_cast<char16_t *>(text.data());
+    text.truncate(GbkCodePage::roundTripFromUtf8(utf8.constData(), begin, begin + utf8.size()) - begin);
+    return text;
+}
+
 } // namespace
 
 class tst_TextConversions : public QObject
@@ -194,7 +203,7 @@ void tst_TextConversions::gbkTripMatchesTheCodec()
     QStringDecoder decoder("GBK");
     const QString viaCodec = decoder.decode(encoder.encode(text));
     QCOMPARE(TextConversions::throughGbk(text), viaCodec);
-    QCOMPARE(GbkCodePage::roundTripToUtf8(text), viaCodec.toUtf8());
+    QCOMPARE(decodedThroughGbk(text.toUtf8()), viaCodec);
 }
 
 void tst_TextConversions::gbkTripOfCharactersOutsideGbk_data()
@@ -213,7 +222,7 @@ void tst_TextConversions::gbkTripOfCharactersOutsideGbk()
     QFETCH(QString, text);
     QFETCH(QString, expected);
     QCOMPARE(TextConversions::throughGbk(text), expected);
-    QCOMPARE(GbkCodePage::roundTripToUtf8(text), expected.toUtf8());
+    QCOMPARE(decodedThroughGbk(text.toUtf8()), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_TextConversions)
