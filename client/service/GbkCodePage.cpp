@@ -110,3 +110,8 @@ char16_t *GbkCodePage::roundTripFromUtf8(const char *utf8, char16_t *out, const 
         }
     }
 }
+
+const char16_t *GbkCodePage::roundTripTable()
+{
+    return table().map.data();
+}

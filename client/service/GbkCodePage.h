@@ -18,4 +18,7 @@ public:
     // no further than limit. Returns the end of what was written, or nullptr when the text
     // does not fit.
     static char16_t *roundTripFromUtf8(const char *utf8, char16_t *out, const char16_t *limit);
+    // What each UTF-16 code unit reads as after the trip: 0x10000 entries; a surrogate
+    // reads as "?" (no character outside the Basic Multilingual Plane exists in GBK).
+    static const char16_t *roundTripTable();
 };

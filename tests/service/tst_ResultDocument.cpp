@@ -48,6 +48,9 @@ private slots:
     void malformedAnswer();
     void loadReplacesTheDocument();
     void textsOutliveTheDocument();
+    void readsInAnyOrder_data();
+    void readsInAnyOrder();
+    void unreadElementContentDoesNotStopTheLoad();
 };
 
 void tst_ResultDocument::rowsAndFields()
@@ -99,6 +102,21 @@ void tst_ResultDocument::fieldText_data()
         << u"<x><zxnr>1</zxnr></x>"_qs << u"zxnr"_qs << QString() << QString();
     QTest::newRow("outside GBK reads as ?")
         << u"<zxnr>涨😀停한€</zxnr>"_qs << u"zxnr"_qs << u"涨?停?€"_qs << QString();
+    QTest::newRow("reference outside GBK reads as ?")
+        << u"<zxnr>a&#x1F600;b&#xD55C;c&#x6DA8;</zxnr>"_qs << u"zxnr"_qs << u"a?b?c涨"_qs << QString();
+    QTest::newRow("lone surrogate reads as ?")
+        << u"<zxnr>a"_qs + QChar(0xD800) + u"b</zxnr>"_qs << u"zxnr"_qs << u"a?b"_qs << QString();
+    // Long enough for the runs of sixteen ASCII bytes, broken by two- and three-byte
+    // characters at every position of such a run.
+    QTest::newRow("long mixed text")
+        << u"<zxnr>0123456789abcdef涨0123456789abcdeé0123456789abcd€€0123456789abc한停x\r\n</zxnr>"_qs
+        << u"zxnr"_qs << u"0123456789abcdef涨0123456789abcdeé0123456789abcd€€0123456789abc?停x\n"_qs
+        << QString();
+    QTest::newRow("name outside ASCII") << u"<名称>值</名称>"_qs << u"名称"_qs << u"值"_qs << QString();
+    QTest::newRow("name with a zero character")
+        << u"<zxnr>1</zxnr>"_qs << u"zx"_qs + QChar(0) << QString() << QString();
+    QTest::newRow("long name") << u"<a234567890123456789>1</a234567890123456789>"_qs
+                               << u"a234567890123456789"_qs << u"1"_qs << QString();
     QTest::newRow("element content") << u"<zxnr><b>x</b></zxnr>"_qs << u"zxnr"_qs << QString()
                                      << notSingleText;
     QTest::newRow("mixed content") << u"<zxnr>a<b/>c</zxnr>"_qs << u"zxnr"_qs << QString() << notSingleText;
@@ -187,9 +205,12 @@ void tst_ResultDocument::loadReplacesTheDocument()
     ResultDocument document;
     document.load(dataSet({field(u"id"_qs, u"1"_qs), field(u"id"_qs, u"2"_qs)}));
     QCOMPARE(document.rowCount(), 2);
+    const QString earlier = document.fieldText(1, u"id"_qs);
     document.load(dataSet({field(u"id"_qs, u"3"_qs)}));
     QCOMPARE(document.rowCount(), 1);
     QCOMPARE(document.fieldText(0, u"id"_qs), u"3"_qs);
+    // A text of the document before is still its own.
+    QCOMPARE(earlier, u"2"_qs);
 }
 
 void tst_ResultDocument::textsOutliveTheDocument()
@@ -223,6 +244,64 @@ void tst_ResultDocument::textsOutliveTheDocument()
         read[i].prepend(u"-"_qs);
     for (qsizetype i = 0; i < read.size(); ++i)
         QCOMPARE(read[i], i % 2 == 0 ? expected[i] + u"+"_qs : u"-"_qs + expected[i]);
+}
+
+void tst_ResultDocument::readsInAnyOrder_data()
+{
+    // Reads as "row:name=expected", one after another on one document, so that each read
+    // follows the ones before it (the document remembers where it found a name).
+    QTest::addColumn<QStringList>("reads");
+
+    QTest::newRow("columns in turn, rows alike")
+        << QStringList{u"0:a=1"_qs, u"0:b=2"_qs, u"1:a=3"_qs, u"1:b=4"_qs};
+    QTest::newRow("columns backwards") << QStringList{u"0:b=2"_qs, u"0:a=1"_qs, u"1:b=4"_qs, u"1:a=3"_qs};
+    QTest::newRow("a row in another order")
+        << QStringList{u"0:a=1"_qs, u"0:b=2"_qs, u"2:a=5"_qs, u"2:b=6"_qs, u"1:a=3"_qs};
+    // Row 3 is <b>7</b><a>8</a><b>9</b><a>10</a>: after reading a (column 1) the next
+    // column is the second b, which must not answer for b.
+    QTest::newRow("duplicate after the remembered column")
+        << QStringList{u"3:a=8"_qs, u"3:b=7"_qs, u"3:a=8"_qs, u"3:b=7"_qs};
+    // Row 0 leaves a at column 0; row 3 has b there, and its second a at column 3.
+    QTest::newRow("duplicate at the remembered column of another row")
+        << QStringList{u"0:a=1"_qs, u"3:b=7"_qs, u"3:a=8"_qs, u"0:b=2"_qs, u"3:b=7"_qs};
+    QTest::newRow("missing field added then read in turn")
+        << QStringList{u"0:c="_qs, u"0:a=1"_qs, u"0:b=2"_qs, u"0:c="_qs, u"1:c="_qs, u"1:a=3"_qs};
+}
+
+void tst_ResultDocument::readsInAnyOrder()
+{
+    QFETCH(QStringList, reads);
+
+    ResultDocument document;
+    document.load(dataSet({
+        field(u"a"_qs, u"1"_qs) + field(u"b"_qs, u"2"_qs),
+        field(u"a"_qs, u"3"_qs) + field(u"b"_qs, u"4"_qs),
+        field(u"b"_qs, u"6"_qs) + field(u"a"_qs, u"5"_qs),
+        field(u"b"_qs, u"7"_qs) + field(u"a"_qs, u"8"_qs) + field(u"b"_qs, u"9"_qs) +
+            field(u"a"_qs, u"10"_qs),
+    }));
+    for (const QString &read : reads) {
+        const int row = read.section(u':', 0, 0).toInt();
+        const QString name = read.section(u':', 1).section(u'=', 0, 0);
+        const QString expected = read.section(u'=', 1);
+        QCOMPARE(document.fieldText(row, name), expected.isEmpty() ? QString() : expected);
+    }
+}
+
+void tst_ResultDocument::unreadElementContentDoesNotStopTheLoad()
+{
+    ResultDocument document;
+    document.load(dataSet(
+        {u"    <czly><b>x</b></czly>\r\n"_qs + field(u"id"_qs, u"1"_qs) + u"    <id>2<b/></id>\r\n"_qs,
+         u"    <czly>a<![CDATA[b]]></czly>\r\n"_qs + field(u"id"_qs, u"3"_qs)}));
+    QCOMPARE(document.rowCount(), 2);
+    // The first id answers; the second, with element content, is never read.
+    QCOMPARE(document.fieldText(0, u"id"_qs), u"1"_qs);
+    QCOMPARE(document.fieldText(1, u"id"_qs), u"3"_qs);
+    const QString notSingleText = u"Element does not contain a single text node"_qs;
+    QCOMPARE(errorOf([&] { document.fieldText(0, u"czly"_qs); }), notSingleText);
+    QCOMPARE(errorOf([&] { document.fieldText(1, u"czly"_qs); }), notSingleText);
+    QCOMPARE(document.fieldText(0, u"id"_qs), u"1"_qs);
 }
 
 QTEST_GUILESS_MAIN(tst_ResultDocument)
