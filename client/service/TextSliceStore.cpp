@@ -199,8 +199,3 @@ TextSliceStore::Slice TextSliceStore::addToNewBlock(const char *utf8, qsizetype 
     limit = next + units;
     return add(utf8, bytes);
 }
-
-QString TextSliceStore::take(const char *utf8)
-{
-    return text(add(utf8, static_cast<qsizetype>(std::strlen(utf8))));
-}

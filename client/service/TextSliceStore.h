@@ -41,8 +41,6 @@ public:
         block.d_ptr()->ref();
         return QString(QString::DataPointer(block.d_ptr(), block.data() + slice.offset, slice.length));
     }
-    // The zero-terminated UTF-8 text as a QString, after the client's GBK trip.
-    QString take(const char *utf8);
 
 private:
     Slice addToNewBlock(const char *utf8, qsizetype bytes);
