@@ -2,9 +2,6 @@
 
 #include "TextSliceStore.h"
 
-#include <QtAlgorithms>
-#include <QtEndian>
-
 #include <pugixml.hpp>
 
 #include <algorithm>
@@ -47,76 +44,17 @@ struct Row
 // at once.
 constexpr size_t Padding = 16;
 
-// The answer as UTF-8 in a buffer from pugixml's allocator, for the parser to own. Writes
-// the bytes straight into the buffer instead of going through a QByteArray and a copy;
-// surrogates take Qt's own conversion, which decides what a lone one becomes.
+// The answer as UTF-8 in a buffer from pugixml's allocator, for the parser to own, with
+// the padding behind it.
 char *parseBuffer(const QString &answer, size_t &length)
 {
-    const auto allocate = [](size_t bytes) {
-        void *buffer = pugi::get_memory_allocation_function()(bytes);
-        if (!buffer)
-            throw std::bad_alloc();
-        return static_cast<char *>(buffer);
-    };
-    // At most three bytes per UTF-16 unit; the pages the text does not reach are never
-    // touched.
-    char *const buffer = allocate(3 * static_cast<size_t>(answer.size()) + 1 + Padding);
-    char *out = buffer;
-    const auto *p = reinterpret_cast<const char16_t *>(answer.constData());
-    const char16_t *const end = p + answer.size();
-    while (p < end) {
-#ifdef RESULT_DOCUMENT_SSE2
-        // The markup and most values are ASCII: sixteen units at a time, and the ASCII
-        // units ahead of the first other one. The bytes stored past those are overwritten
-        // by what follows; the buffer has room, since three bytes per unit are left.
-        if (end - p >= 16) {
-            const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-            const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 8));
-            const __m128i above = _mm_set1_epi16(short(0xFF80));
-            const __m128i zero = _mm_setzero_si128();
-            const unsigned ascii =
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(low, above), zero))) |
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(high, above), zero)))
-                    << 16;
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(low, high));
-            if (ascii == 0xFFFFFFFF) {
-                p += 16;
-                out += 16;
-                continue;
-            }
-            const unsigned units = qCountTrailingZeroBits(~ascii) / 2;
-            p += units;
-            out += units;
-        }
-#endif
-        // One unit, and the units after it up to the next ASCII one.
-        do {
-            const char16_t c = *p++;
-            if (c < 0x80) {
-                *out++ = static_cast<char>(c);
-            } else if (c < 0x800) {
-                *out++ = static_cast<char>(0xC0 | (c >> 6));
-                *out++ = static_cast<char>(0x80 | (c & 0x3F));
-            } else if (c >= 0xD800 && c < 0xE000) {
-                pugi::get_memory_deallocation_function()(buffer);
-                const QByteArray utf8 = answer.toUtf8();
-                length = static_cast<size_t>(utf8.size());
-                char *const copy = allocate(length + 1 + Padding);
-                std::memcpy(copy, utf8.constData(), length);
-                std::memset(copy + length, 0, 1 + Padding);
-                return copy;
-            } else {
-                // Chinese text: the three bytes in one store of four (the fourth is
-                // overwritten next; the buffer has room for three bytes per unit).
-                const std::uint32_t bytes =
-                    0x8080E0u | (c >> 12) | ((c >> 6) & 0x3Fu) << 8 | (c & 0x3Fu) << 16;
-                qToUnaligned(qToLittleEndian(bytes), out);
-                out += 3;
-            }
-        } while (p < end && *p >= 0x80);
-    }
-    std::memset(out, 0, 1 + Padding);
-    length = static_cast<size_t>(out - buffer);
+    const QByteArray utf8 = answer.toUtf8();
+    length = static_cast<size_t>(utf8.size());
+    auto *const buffer = static_cast<char *>(pugi::get_memory_allocation_function()(length + 1 + Padding));
+    if (!buffer)
+        throw std::bad_alloc();
+    std::memcpy(buffer, utf8.constData(), length);
+    std::memset(buffer + length, 0, 1 + Padding);
     return buffer;
 }
 
