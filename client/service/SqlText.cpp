@@ -13,8 +13,9 @@ QString quoted(const QString &value)
 
 QString integer(const QString &value)
 {
-    TextConversions::toInt(value); // throws "'%s' is not a valid integer value"
-    return value;
+    // Written back in plain decimal: the integer text rule also accepts blanks and
+    // hexadecimal forms, which a statement must not carry.
+    return QString::number(TextConversions::toInt(value));
 }
 
 } // namespace SqlText

@@ -171,7 +171,8 @@ void tst_TextConversions::sqlText_data()
     QTest::newRow("statement breaking out") << u"x' or '1'='1"_qs << u"x'' or ''1''=''1"_qs
                                             << u"error: 'x' or '1'='1' is not a valid integer value"_qs;
     QTest::newRow("integer unchanged") << u"12"_qs << u"12"_qs << u"12"_qs;
-    QTest::newRow("integer with sign and blanks") << u" -3"_qs << u" -3"_qs << u" -3"_qs;
+    QTest::newRow("integer with sign and blanks, written plain") << u" -3"_qs << u" -3"_qs << u"-3"_qs;
+    QTest::newRow("hexadecimal written in decimal") << u"$1A"_qs << u"$1A"_qs << u"26"_qs;
     QTest::newRow("number then statement")
         << u"1;delete from UserTable"_qs << u"1;delete from UserTable"_qs
         << u"error: '1;delete from UserTable' is not a valid integer value"_qs;
