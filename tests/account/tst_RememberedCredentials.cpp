@@ -1,4 +1,5 @@
 #include "RememberedCredentials.h"
+#include "RememberedCredentialsFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,10 +26,6 @@ private slots:
     void readsWhatItCan();
     void directoryInPlaceIsNoFile();
     void removeDeletesReadOnlyFile();
-
-private:
-    static void putFile(const QByteArray &bytes);
-    static void clearPath();
 };
 
 void tst_RememberedCredentials::initTestCase()
@@ -39,31 +36,12 @@ void tst_RememberedCredentials::initTestCase()
 
 void tst_RememberedCredentials::init()
 {
-    clearPath();
+    RememberedCredentialsFile::clear();
 }
 
 void tst_RememberedCredentials::cleanupTestCase()
 {
-    clearPath();
-}
-
-void tst_RememberedCredentials::clearPath()
-{
-    const QString path = RememberedCredentials::filePath();
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (QFileInfo(path).isDir())
-        QDir(path).removeRecursively();
-    else
-        QFile::remove(path);
-}
-
-void tst_RememberedCredentials::putFile(const QByteArray &bytes)
-{
-    const QString path = RememberedCredentials::filePath();
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
+    RememberedCredentialsFile::clear();
 }
 
 void tst_RememberedCredentials::writesThreeGbkLines()
@@ -84,7 +62,7 @@ void tst_RememberedCredentials::writesThreeGbkLines()
 
 void tst_RememberedCredentials::writeReplacesReadOnlyFile()
 {
-    putFile("old\r\n\\\r\nold\r\n");
+    QVERIFY(RememberedCredentialsFile::put("old\r\n\\\r\nold\r\n"));
     QVERIFY(QFile::setPermissions(RememberedCredentials::filePath(), QFileDevice::ReadOwner));
     RememberedCredentials::write(QStringLiteral("new"), QStringLiteral("pw"));
     QFile file(RememberedCredentials::filePath());
@@ -131,7 +109,7 @@ void tst_RememberedCredentials::readsWhatItCan()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, userName);
     QFETCH(QString, password);
-    putFile(bytes);
+    QVERIFY(RememberedCredentialsFile::put(bytes));
     const auto contents = RememberedCredentials::read();
     QVERIFY(contents.exists);
     QCOMPARE(contents.userName, userName);
@@ -153,7 +131,7 @@ void tst_RememberedCredentials::directoryInPlaceIsNoFile()
 
 void tst_RememberedCredentials::removeDeletesReadOnlyFile()
 {
-    putFile("demo\r\n\\\r\ndemo\r\n");
+    QVERIFY(RememberedCredentialsFile::put("demo\r\n\\\r\ndemo\r\n"));
     QVERIFY(QFile::setPermissions(RememberedCredentials::filePath(), QFileDevice::ReadOwner));
     RememberedCredentials::remove();
     QVERIFY(!QFileInfo::exists(RememberedCredentials::filePath()));

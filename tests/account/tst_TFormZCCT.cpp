@@ -1,6 +1,5 @@
-#include "MessageBoxRecorder.h"
+#include "ClientServiceFixture.h"
 #include "ServiceClient.h"
-#include "ServiceFixture.h"
 #include "UnitGlouble.h"
 #include "UnitZCCT.h"
 
@@ -38,8 +37,9 @@ private:
     void fill(TFormZCCT &form, const QString &name, const QString &qq, const QString &password,
               const QString &confirmation);
 
-    std::unique_ptr<ServiceFixture> m_service;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<ClientServiceFixture> m_client;
+    ServiceFixture *m_service = nullptr;
+    MessageBoxRecorder *m_boxes = nullptr;
 };
 
 void tst_TFormZCCT::initTestCase()
@@ -50,16 +50,15 @@ void tst_TFormZCCT::initTestCase()
 
 void tst_TFormZCCT::init()
 {
-    m_service = std::make_unique<ServiceFixture>();
-    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
-    ServiceClient::setServiceHost(m_service->host());
-    m_boxes = std::make_unique<MessageBoxRecorder>();
+    m_client = std::make_unique<ClientServiceFixture>();
+    QVERIFY2(m_client->isReady(), qPrintable(m_client->errorString()));
+    m_service = &m_client->service();
+    m_boxes = &m_client->boxes();
 }
 
 void tst_TFormZCCT::cleanup()
 {
-    m_boxes.reset();
-    m_service.reset();
+    m_client.reset();
 }
 
 void tst_TFormZCCT::fill(TFormZCCT &form, const QString &name, const QString &qq, const QString &password,

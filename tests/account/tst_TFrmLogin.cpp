@@ -1,9 +1,9 @@
+#include "ClientServiceFixture.h"
 #include "HttpTransport.h"
-#include "MessageBoxRecorder.h"
 #include "PublicIPAddress.h"
 #include "RememberedCredentials.h"
+#include "RememberedCredentialsFile.h"
 #include "ServiceClient.h"
-#include "ServiceFixture.h"
 #include "URLLabel.h"
 #include "UnitGlouble.h"
 #include "UnitLogin.h"
@@ -80,11 +80,10 @@ private:
     std::unique_ptr<TFrmLogin> createLogin();
     bool login(TFrmLogin &window, const QString &name, const QString &password);
     QString demoUserId();
-    void putRememberFile(const QByteArray &bytes);
-    QByteArray rememberFileBytes();
 
-    std::unique_ptr<ServiceFixture> m_service;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<ClientServiceFixture> m_client;
+    ServiceFixture *m_service = nullptr;
+    MessageBoxRecorder *m_boxes = nullptr;
     OpenedUrls m_opened;
 };
 
@@ -106,21 +105,16 @@ void tst_TFrmLogin::init()
     UnitGlouble = GlobalState{};
     QGuiApplication::setApplicationDisplayName(QString());
     m_opened.urls.clear();
-    m_service = std::make_unique<ServiceFixture>();
-    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
-    ServiceClient::setServiceHost(m_service->host());
-    m_boxes = std::make_unique<MessageBoxRecorder>();
-    const QString path = RememberedCredentials::filePath();
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (QFileInfo(path).isDir())
-        QDir(path).removeRecursively();
-    QFile::remove(path);
+    m_client = std::make_unique<ClientServiceFixture>();
+    QVERIFY2(m_client->isReady(), qPrintable(m_client->errorString()));
+    m_service = &m_client->service();
+    m_boxes = &m_client->boxes();
+    RememberedCredentialsFile::clear();
 }
 
 void tst_TFrmLogin::cleanup()
 {
-    m_boxes.reset();
-    m_service.reset();
+    m_client.reset();
 }
 
 std::unique_ptr<TFrmLogin> tst_TFrmLogin::createLogin()
@@ -142,21 +136,6 @@ QString tst_TFrmLogin::demoUserId()
 {
     const auto rows = m_service->querySql(QStringLiteral("select id from UserTable where username='demo'"));
     return rows.isEmpty() ? QString() : rows.first().first();
-}
-
-void tst_TFrmLogin::putRememberFile(const QByteArray &bytes)
-{
-    const QString path = RememberedCredentials::filePath();
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray tst_TFrmLogin::rememberFileBytes()
-{
-    QFile file(RememberedCredentials::filePath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
 }
 
 void tst_TFrmLogin::configuration_data()
@@ -315,7 +294,7 @@ void tst_TFrmLogin::refusedLogin()
     QFETCH(QString, password);
     QFETCH(QString, message);
     const QByteArray remembered("keep\r\n\\\r\nthis\r\n");
-    putRememberFile(remembered);
+    QVERIFY(RememberedCredentialsFile::put(remembered));
 
     auto window = createLogin();
     window->CheckBox1->setChecked(false); // a successful login would delete the file
@@ -333,7 +312,7 @@ void tst_TFrmLogin::refusedLogin()
     QCOMPARE(m_boxes->last().owner, window.get());
     QVERIFY(UnitGlouble.UserId.isEmpty());
     QVERIFY(UnitGlouble.UserLevel.isEmpty());
-    QCOMPARE(rememberFileBytes(), remembered);
+    QCOMPARE(RememberedCredentialsFile::bytes(), remembered);
     ServiceClient::setServiceHost(m_service->host());
     QVERIFY(m_service->querySql(QStringLiteral("select userid from userdl")).isEmpty());
 }
@@ -380,7 +359,7 @@ void tst_TFrmLogin::rememberedCredentials()
         window->CheckBox1->setChecked(true);
         QVERIFY(login(*window, QStringLiteral(" demo "), QStringLiteral("demo ")));
     }
-    QCOMPARE(rememberFileBytes(), QByteArray("demo\r\n\\\r\ndemo\r\n"));
+    QCOMPARE(RememberedCredentialsFile::bytes(), QByteArray("demo\r\n\\\r\ndemo\r\n"));
 
     // Read back at the next showing.
     auto next = createLogin();
@@ -391,7 +370,7 @@ void tst_TFrmLogin::rememberedCredentials()
 
 void tst_TFrmLogin::uncheckedDeletesReadOnlyFile()
 {
-    putRememberFile("demo\r\n\\\r\ndemo\r\n");
+    QVERIFY(RememberedCredentialsFile::put("demo\r\n\\\r\ndemo\r\n"));
     QVERIFY(QFile::setPermissions(RememberedCredentials::filePath(), QFileDevice::ReadOwner));
     auto window = createLogin();
     QVERIFY(window->CheckBox1->isChecked());
@@ -422,7 +401,7 @@ void tst_TFrmLogin::malformedFileLeavesWindowUsable()
     if (bytes.isEmpty())
         QVERIFY(QDir().mkpath(RememberedCredentials::filePath()));
     else
-        putRememberFile(bytes);
+        QVERIFY(RememberedCredentialsFile::put(bytes));
 
     auto window = createLogin();
     QVERIFY(window->isVisible());
@@ -431,7 +410,7 @@ void tst_TFrmLogin::malformedFileLeavesWindowUsable()
     QVERIFY(login(*window, QStringLiteral("demo"), QStringLiteral("demo")));
     QCOMPARE(m_boxes->count(), 0);
     if (checked)
-        QCOMPARE(rememberFileBytes(), QByteArray("demo\r\n\\\r\ndemo\r\n"));
+        QCOMPARE(RememberedCredentialsFile::bytes(), QByteArray("demo\r\n\\\r\ndemo\r\n"));
     else
         QVERIFY(QFileInfo(RememberedCredentials::filePath()).isDir());
 }

@@ -1,8 +1,7 @@
-#include "MessageBoxRecorder.h"
+#include "ClientServiceFixture.h"
+#include "ModalWindowWait.h"
 #include "NetworkState.h"
-#include "ServiceClient.h"
-#include "ServiceFixture.h"
-#include "StartUp.h"
+#include "StartUpRun.h"
 #include "StockAlertApplication.h"
 #include "UnitGlouble.h"
 #include "UnitLogin.h"
@@ -44,53 +43,34 @@ private slots:
     void loopbackHost();
 
 private:
-    // Calls action once with the login window as soon as it runs modally.
-    void whenLoginModal(std::function<void(TFrmLogin *)> action);
     int serverRequests() const;
 
-    std::unique_ptr<ServiceFixture> m_service;
-    std::unique_ptr<MessageBoxRecorder> m_boxes;
-    QTimer m_poll;
-    std::function<void(TFrmLogin *)> m_modalAction;
+    std::unique_ptr<ClientServiceFixture> m_client;
+    ServiceFixture *m_service = nullptr;
+    MessageBoxRecorder *m_boxes = nullptr;
+    ModalWindowWait m_login;
 };
 
 void tst_StartUp::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-    m_poll.setInterval(10);
-    connect(&m_poll, &QTimer::timeout, this, [this] {
-        auto *login = qobject_cast<TFrmLogin *>(QApplication::activeModalWidget());
-        if (!login || !m_modalAction)
-            return;
-        auto action = std::move(m_modalAction);
-        m_modalAction = nullptr;
-        m_poll.stop();
-        action(login);
-    });
 }
 
 void tst_StartUp::init()
 {
     UnitGlouble = GlobalState{};
-    m_service = std::make_unique<ServiceFixture>();
-    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
-    ServiceClient::setServiceHost(m_service->host());
-    m_boxes = std::make_unique<MessageBoxRecorder>();
+    m_client = std::make_unique<ClientServiceFixture>();
+    QVERIFY2(m_client->isReady(), qPrintable(m_client->errorString()));
+    m_service = &m_client->service();
+    m_boxes = &m_client->boxes();
 }
 
 void tst_StartUp::cleanup()
 {
-    m_poll.stop();
-    m_modalAction = nullptr;
-    m_boxes.reset();
-    m_service.reset();
+    QVERIFY(!m_login.timedOut());
+    m_login.cancel();
+    m_client.reset();
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
-}
-
-void tst_StartUp::whenLoginModal(std::function<void(TFrmLogin *)> action)
-{
-    m_modalAction = std::move(action);
-    m_poll.start();
 }
 
 int tst_StartUp::serverRequests() const
@@ -105,14 +85,7 @@ void tst_StartUp::noNetwork()
         [&](const MessageBoxes::Request &) { windowsDuringBox = QApplication::topLevelWidgets().size(); });
     const int requestsBefore = serverRequests();
     bool loopRan = false;
-
-    StartUp startUp;
-    startUp.setNetworkCheck([] { return false; });
-    startUp.setMessageLoop([&] {
-        loopRan = true;
-        return 0;
-    });
-    QCOMPARE(startUp.run(), 0);
+    QCOMPARE(runStartUp(false, {}, &loopRan), 0);
 
     QCOMPARE(m_boxes->count(), 1);
     const MessageBoxes::Request &box = m_boxes->last();
@@ -132,18 +105,12 @@ void tst_StartUp::missingConfigurationEndsBeforeLogin()
 {
     QVERIFY(m_service->execSql(QStringLiteral("delete from Sys_pz")));
     bool loginOffered = false;
-    whenLoginModal([&](TFrmLogin *login) {
+    m_login.whenModal<TFrmLogin>([&](TFrmLogin *login) {
         loginOffered = true;
         login->done(TFrmLogin::mrCancel);
     });
     bool loopRan = false;
-    StartUp startUp;
-    startUp.setNetworkCheck([] { return true; });
-    startUp.setMessageLoop([&] {
-        loopRan = true;
-        return 0;
-    });
-    QCOMPARE(startUp.run(), 0);
+    QCOMPARE(runStartUp(true, {}, &loopRan), 0);
     QCOMPARE(m_boxes->count(), 1);
     QCOMPARE(m_boxes->last().text, QStringLiteral("系统错误，请在后台先维护系统配置信息！"));
     QVERIFY(!loginOffered);
@@ -152,16 +119,14 @@ void tst_StartUp::missingConfigurationEndsBeforeLogin()
 
 void tst_StartUp::successfulLoginShowsMainWindow()
 {
-    whenLoginModal([](TFrmLogin *login) {
+    m_login.whenModal<TFrmLogin>([](TFrmLogin *login) {
         login->Edit1->setText(QStringLiteral("demo"));
         login->Edit2->setText(QStringLiteral("demo"));
         QTest::mouseClick(login->SpeedButton1, Qt::LeftButton);
     });
     bool mainShown = false;
     bool loginGone = false;
-    StartUp startUp;
-    startUp.setNetworkCheck([] { return true; });
-    startUp.setMessageLoop([&] {
+    const int code = runStartUp(true, [&] {
         const auto windows = QApplication::topLevelWidgets();
         for (QWidget *window : windows) {
             if (qobject_cast<TFrmMain *>(window))
@@ -170,9 +135,8 @@ void tst_StartUp::successfulLoginShowsMainWindow()
         loginGone = std::none_of(windows.begin(), windows.end(), [](QWidget *window) {
             return qobject_cast<TFrmLogin *>(window) != nullptr;
         });
-        return 0;
     });
-    QCOMPARE(startUp.run(), 0);
+    QCOMPARE(code, 0);
     QCOMPARE(m_boxes->count(), 0);
     QVERIFY(mainShown);
     QVERIFY(loginGone);
@@ -184,16 +148,11 @@ void tst_StartUp::successfulLoginShowsMainWindow()
 
 void tst_StartUp::closingLoginEndsProgram()
 {
-    whenLoginModal([](TFrmLogin *login) { QTest::mouseClick(login->SpeedButton3, Qt::LeftButton); });
+    m_login.whenModal<TFrmLogin>(
+        [](TFrmLogin *login) { QTest::mouseClick(login->SpeedButton3, Qt::LeftButton); });
     m_boxes->queueAnswer(Answer::Ok);
     bool loopRan = false;
-    StartUp startUp;
-    startUp.setNetworkCheck([] { return true; });
-    startUp.setMessageLoop([&] {
-        loopRan = true;
-        return 0;
-    });
-    QCOMPARE(startUp.run(), 0);
+    QCOMPARE(runStartUp(true, {}, &loopRan), 0);
     QCOMPARE(m_boxes->count(), 1);
     QCOMPARE(m_boxes->last().text, QStringLiteral("是否关闭本系统？"));
     QVERIFY(!loopRan);
@@ -207,17 +166,14 @@ void tst_StartUp::errorInLoginReachesDefaultReport()
 {
     QVERIFY(m_service->execSql(QStringLiteral("drop table userdl")));
     bool stillOpen = false;
-    whenLoginModal([&](TFrmLogin *login) {
+    m_login.whenModal<TFrmLogin>([&](TFrmLogin *login) {
         login->Edit1->setText(QStringLiteral("demo"));
         login->Edit2->setText(QStringLiteral("demo"));
         QTest::mouseClick(login->SpeedButton1, Qt::LeftButton);
         stillOpen = login->isVisible() && login->result() == 0;
         QTest::mouseClick(login->SpeedButton3, Qt::LeftButton);
     });
-    StartUp startUp;
-    startUp.setNetworkCheck([] { return true; });
-    startUp.setMessageLoop([] { return 0; });
-    QCOMPARE(startUp.run(), 0);
+    QCOMPARE(runStartUp(true), 0);
     QVERIFY(stillOpen);
     QCOMPARE(m_boxes->count(), 2);
     const MessageBoxes::Request &report = m_boxes->requests().first();
