@@ -18,9 +18,10 @@
 namespace {
 
 const std::set<std::string> flags = {"--demo", "--static-bench", "--quiet"};
-const std::set<std::string> valued = {"--db",   "--listen", "--demo-feed", "--threads", "--code", "--name",
-                                      "--op",   "--reason", "--level",     "--type",    "--text", "--title",
-                                      "--body", "--time",   "--until",     "--password"};
+const std::set<std::string> valued = {
+    "--db",   "--listen", "--demo-feed", "--threads",  "--code",          "--name",
+    "--op",   "--reason", "--level",     "--type",     "--text",          "--title",
+    "--body", "--time",   "--until",     "--password", "--trusted-proxy", "--max-connections-per-address"};
 
 std::string option(const OperatorCommands::Arguments &a, const std::string &name,
                    const std::string &fallback = {})
@@ -237,7 +238,17 @@ int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream 
     options.port = int(integer(listen.substr(colon + 1), "the port"));
     if (options.port < 0 || options.port > 65535)
         throw std::runtime_error("port out of range: " + listen);
-    options.threads = int(integer(option(a, "--threads", "128"), "--threads"));
+    options.threads = int(integer(option(a, "--threads", "8"), "--threads"));
+    if (options.threads < 1 || options.threads > 1024)
+        throw std::runtime_error("--threads takes 1 to 1024");
+    auto proxies = a.repeated.equal_range("--trusted-proxy");
+    for (auto it = proxies.first; it != proxies.second; ++it)
+        options.trustedProxies.push_back(it->second);
+    long long perAddress =
+        integer(option(a, "--max-connections-per-address", "64"), "--max-connections-per-address");
+    if (perAddress < 1)
+        throw std::runtime_error("--max-connections-per-address takes a positive number");
+    options.connectionsPerAddress = std::size_t(perAddress);
     options.staticBench = a.options.count("--static-bench") > 0;
     options.log = a.options.count("--quiet") == 0;
     long long feedSeconds =
@@ -253,6 +264,7 @@ int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream 
     std::signal(SIGPIPE, SIG_IGN);
 
     Store store(database(a));
+    store.upgradeSchema();
     HttpFrontEnd frontEnd(store, options);
     int port = frontEnd.bind();
     out << "listening on http://" << shownHost << ":" << port << std::endl;
@@ -342,6 +354,7 @@ OperatorCommands::Arguments OperatorCommands::parse(const std::vector<std::strin
                     value = args[++i];
                 }
                 a.options[name] = value;
+                a.repeated.emplace(name, value);
             } else
                 throw std::runtime_error("unknown option " + arg);
         } else
@@ -354,6 +367,7 @@ std::string OperatorCommands::usage()
 {
     return "usage: stock-alert-service COMMAND [options]   (every command takes --db FILE)\n"
            "  serve [--listen HOST:PORT] [--demo-feed SECONDS] [--threads N] [--quiet]\n"
+           "        [--trusted-proxy ADDRESS]... [--max-connections-per-address N]\n"
            "  init [--demo]\n"
            "  publish stock --code C --name N --op O --reason R [--level L] [--time T]\n"
            "  publish news --type T --text X [--level L] [--time T]\n"

@@ -19,7 +19,8 @@ public:
     struct Arguments
     {
         std::vector<std::string> words;
-        std::map<std::string, std::string> options; // "--level" -> "3"; flags -> ""
+        std::map<std::string, std::string> options;       // "--level" -> "3"; flags -> ""; the last one given
+        std::multimap<std::string, std::string> repeated; // every value, for options given more than once
     };
     // Throws std::runtime_error for an unknown option or one without its value.
     static Arguments parse(const std::vector<std::string> &args);

@@ -1,6 +1,7 @@
 #include "SoapRequest.h"
 
 #include "ServiceError.h"
+#include "XmlText.h"
 
 #include <pugixml.hpp>
 
@@ -97,6 +98,8 @@ SoapRequest SoapRequest::parse(const std::string &contentType, const std::option
     // Whitespace-only values (a password of blanks) are values too. A document type
     // declaration is refused as .asmx refuses it: its entities would not be expanded, and
     // the text would then not be what the sender meant.
+    if (XmlText::hasIllegalCharacter(body))
+        throw MalformedRequest("the request holds a character XML does not allow");
     pugi::xml_document document;
     pugi::xml_parse_result parsed = document.load_buffer(
         body.data(), body.size(), pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_doctype);

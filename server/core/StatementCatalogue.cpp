@@ -20,14 +20,23 @@ const std::vector<Entry> catalogue = {
     // Login: the online-users record.
     {" select * from userdl where userid={N}", "SELECT userid FROM userdl WHERE userid=?1", C},
     {"update userdl set userzh={S},userpas={P}, userdqsj={T},userdlsj=now(), userdlip={S} where userid={N}",
-     "UPDATE userdl SET userzh=?1, userpas=?2, userdqsj=?3, userdlsj=?91, userdlip=?4 WHERE userid=?5", X},
+     "UPDATE userdl SET userzh=?1, userpas=?2, userdqsj=?3, userdlsj=?91, userdlip=?4, holderip=?90 WHERE "
+     "userid=?5 AND EXISTS(SELECT 1 FROM PasswordProof WHERE userid=?5 AND address=?90 AND provedAt>=?89)",
+     X},
     {"Insert into userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip) values({N},{S},{P},{T},now(),{S} "
      ")",
-     "INSERT INTO userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip) VALUES(?1,?2,?3,?4,?91,?5)", X},
-    {"delete from userdl where userid={N}", "DELETE FROM userdl WHERE userid=?1", X},
+     "INSERT INTO userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip,holderip) SELECT "
+     "?1,?2,?3,?4,?91,?5,?90 "
+     "WHERE EXISTS(SELECT 1 FROM PasswordProof WHERE userid=?1 AND address=?90 AND provedAt>=?89)",
+     X},
+    {"delete from userdl where userid={N}", "DELETE FROM userdl WHERE userid=?1 AND holderip=?90", X, false,
+     "SELECT 1 FROM userdl WHERE userid=?1"},
 
     // Password change.
-    {"update UserTable set userpas= {P} where id={N}", "UPDATE UserTable SET userpas=?1 WHERE id=?2", X},
+    {"update UserTable set userpas= {P} where id={N}",
+     "UPDATE UserTable SET userpas=?1 WHERE id=?2 AND EXISTS(SELECT 1 FROM userdl WHERE userid=?2 AND "
+     "holderip=?90)",
+     X},
 
     // Sign-up.
     {"select * from UserTable where (StrComp(username,{S},0)=0) ",

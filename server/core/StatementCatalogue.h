@@ -17,10 +17,16 @@
 //   {T}  a quoted text for a date column      -> text, normalised when it is a date
 //   {D}  a date between # marks (yyyy-mm-dd)  -> the midnight that starts it
 // They bind to ?1, ?2... in order. The SQL may also use ?91 (now), ?92 (the midnight that
-// starts today) and ?93 (the one that starts tomorrow); SQLite would number :named
+// starts today), ?93 (the one that starts tomorrow), ?90 (the caller's address) and ?89
+// (the oldest password proof still good, in seconds since the epoch); SQLite would number :named
 // parameters after the highest ?N seen so far and mix them up with later ones.
 // Outside placeholders the text must match byte for byte, blanks included; a flexible entry
 // instead allows any blanks between tokens and keywords in any letter case.
+//
+// The protocol carries no credentials on its writes, so the account's writes are bound to
+// what the service has seen: a login's online record only from an address that proved the
+// account's password within the last two minutes, which then holds the record; the password
+// change and the record's removal only from the address that holds it.
 class StatementCatalogue
 {
 public:
@@ -36,6 +42,9 @@ public:
         const char *sql;
         unsigned operations;
         bool flexible = false;
+        // For a write that changed nothing: a query that finds a row when the write was
+        // refused (the row is there but the caller may not touch it), not merely idle.
+        const char *refusedIf = nullptr;
     };
 
     enum class ValueKind { Integer, Text, Password, DateText, Date };

@@ -3,6 +3,7 @@
 #include "DateTimeText.h"
 #include "PasswordHash.h"
 
+#include <ctime>
 #include <set>
 #include <stdexcept>
 #include <unistd.h>
@@ -117,6 +118,40 @@ Store::Lease::~Lease()
     store.idle_.push_back(std::move(connection));
 }
 
+void Store::upgradeSchema()
+{
+    with([](Connection &c) {
+        c.script("BEGIN IMMEDIATE;");
+        try {
+            // provedAt in seconds since the epoch: a clock change of the local zone must
+            // not stretch or shorten the window.
+            c.script(
+                "CREATE TABLE IF NOT EXISTS PasswordProof(userid INTEGER NOT NULL, address TEXT NOT NULL, "
+                "provedAt INTEGER NOT NULL, PRIMARY KEY(userid, address)) WITHOUT ROWID;");
+            bool holder = false;
+            for (const SqlRow &row : c.query("PRAGMA table_info(userdl)"))
+                holder = holder || sqlValueText(row[1].value) == "holderip";
+            if (!holder)
+                c.script("ALTER TABLE userdl ADD COLUMN holderip TEXT;");
+            c.script("COMMIT;");
+        } catch (...) {
+            c.script("ROLLBACK;");
+            throw;
+        }
+    });
+}
+
+void Store::recordProof(std::int64_t id, const std::string &address)
+{
+    std::int64_t now = std::int64_t(time(nullptr));
+    with([&](Connection &c) {
+        c.execute("INSERT INTO PasswordProof(userid, address, provedAt) VALUES(?1, ?2, ?3) "
+                  "ON CONFLICT(userid, address) DO UPDATE SET provedAt=excluded.provedAt",
+                  {id, address, now});
+        c.execute("DELETE FROM PasswordProof WHERE provedAt<?1", {now - proofSeconds});
+    });
+}
+
 void Store::createSchema()
 {
     with([](Connection &c) {
@@ -131,6 +166,7 @@ void Store::createSchema()
             throw;
         }
     });
+    upgradeSchema();
 }
 
 std::optional<Store::Account> Store::verify(const std::string &username, const std::string &password)

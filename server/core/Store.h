@@ -32,6 +32,9 @@ public:
     }
 
     void createSchema();
+    // Adds what a database made by an earlier version lacks: the table of recent password
+    // proofs and the address that holds each online record. Safe to run again.
+    void upgradeSchema();
 
     struct Account
     {
@@ -42,6 +45,11 @@ public:
     };
     // The account whose name and password match (exact, case-sensitive name).
     std::optional<Account> verify(const std::string &username, const std::string &password);
+
+    // How long a password proof lets its address write the account's online record.
+    static constexpr int proofSeconds = 120;
+    // Remembers that address has just proved the password of account id.
+    void recordProof(std::int64_t id, const std::string &address);
 
     // Operator operations; they throw std::runtime_error with a readable message.
     std::int64_t addUser(const std::string &username, const std::string &password, int level,

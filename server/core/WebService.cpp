@@ -6,15 +6,29 @@
 #include "ServiceError.h"
 #include "StatementCatalogue.h"
 
+#include <ctime>
+
 namespace {
 
 const std::string unknownStatement = "The statement is not one this service runs.";
+
+std::size_t characters(const std::string &utf8)
+{
+    std::size_t count = 0;
+    for (unsigned char c : utf8)
+        count += (c & 0xC0) != 0x80;
+    return count;
+}
 
 // Values of a matched statement as SQLite parameters.
 std::vector<SqlValue> bindValues(const StatementCatalogue::Match &match)
 {
     std::vector<SqlValue> values;
     for (const auto &value : match.values) {
+        if (value.kind != StatementCatalogue::ValueKind::Integer &&
+            characters(value.text) > WebService::maxTextLength)
+            throw ServerFault("A text value is longer than " + std::to_string(WebService::maxTextLength) +
+                              " characters.");
         switch (value.kind) {
         case StatementCatalogue::ValueKind::Integer:
             values.push_back(std::int64_t(std::stoll(value.text)));
@@ -32,10 +46,13 @@ std::vector<SqlValue> bindValues(const StatementCatalogue::Match &match)
     return values;
 }
 
-std::map<std::string, SqlValue> clockValues()
+std::map<std::string, SqlValue> clockValues(const std::string &address = {})
 {
-    return {
-        {"?91", DateTimeText::now()}, {"?92", DateTimeText::midnight(0)}, {"?93", DateTimeText::midnight(1)}};
+    return {{"?89", std::int64_t(time(nullptr)) - Store::proofSeconds},
+            {"?90", address},
+            {"?91", DateTimeText::now()},
+            {"?92", DateTimeText::midnight(0)},
+            {"?93", DateTimeText::midnight(1)}};
 }
 
 StatementCatalogue::Match recognise(const std::string &sql, StatementCatalogue::Operation operation)
@@ -69,21 +86,22 @@ std::string lower(std::string text)
 
 } // namespace
 
-std::string WebService::call(const SoapRequest &request, const std::string &siteAddress)
+std::string WebService::call(const SoapRequest &request, const Caller &caller)
 {
+    const std::string &siteAddress = caller.siteAddress;
     const std::string &op = request.operation();
     if (op == "addition")
         return SoapRequest::formatDouble(request.real("i") + request.real("j"));
     if (op == "jian")
         return SoapRequest::formatDouble(request.real("i") - request.real("j"));
     if (op == "yanzheng")
-        return yanzheng(request.text("username"), request.text("userpass"));
+        return yanzheng(request.text("username"), request.text("userpass"), caller.address);
     if (op == "zhixing")
-        return zhixing(request.text("sql"));
+        return zhixing(request.text("sql"), caller.address);
     if (op == "hqSys_pz")
         return hqSys_pz(siteAddress);
     if (op == "hqdlyhxx")
-        return hqdlyhxx(request.text("username"), request.text("userpass"));
+        return hqdlyhxx(request.text("username"), request.text("userpass"), caller.address);
     if (op == "hqsfczjl")
         return std::to_string(hqsfczjl(request.text("strsql")));
     if (op == "hqsametable")
@@ -95,23 +113,41 @@ std::string WebService::call(const SoapRequest &request, const std::string &site
     throw ClientFault("Unknown operation " + op + ".", false);
 }
 
-std::string WebService::yanzheng(const std::string &username, const std::string &userpass)
+std::optional<Store::Account> WebService::checkPassword(const std::string &username,
+                                                        const std::string &password,
+                                                        const std::string &address)
 {
-    return store_.verify(username, userpass) ? "true" : "false";
+    auto account = store_.verify(username, password);
+    if (!account)
+        throttle_.recordFailure(address);
+    return account;
 }
 
-std::string WebService::zhixing(const std::string &sql)
+std::string WebService::yanzheng(const std::string &username, const std::string &userpass,
+                                 const std::string &address)
+{
+    auto account = checkPassword(username, userpass, address);
+    if (account)
+        store_.recordProof(account->id, address);
+    return account ? "true" : "false";
+}
+
+std::string WebService::zhixing(const std::string &sql, const std::string &address)
 {
     auto match = recognise(sql, StatementCatalogue::Execute);
     auto values = bindValues(match);
+    auto named = clockValues(address);
     try {
-        int changed =
-            store_.with([&](Connection &c) { return c.execute(match.entry->sql, values, clockValues()); });
-        // An update that found no row did not do what it was sent for; a delete of a row
-        // that is already gone did.
-        if (changed == 0 && lower(std::string(match.entry->sql).substr(0, 6)) == "update")
-            return "false";
-        return "true";
+        bool refused = store_.with([&](Connection &c) {
+            if (c.execute(match.entry->sql, values, named) > 0)
+                return false;
+            // A write that changed nothing did not do what it was sent for (no such row, or
+            // not this caller's to write), except a delete of a row that is already gone.
+            if (lower(std::string(match.entry->sql).substr(0, 6)) != "delete")
+                return true;
+            return match.entry->refusedIf && !c.query(match.entry->refusedIf, values, named).empty();
+        });
+        return refused ? "false" : "true";
     } catch (const ConstraintError &) {
         return "false";
     } catch (const std::runtime_error &error) {
@@ -130,11 +166,13 @@ std::string WebService::hqSys_pz(const std::string &siteAddress)
     return DataSetWriter::write(rows);
 }
 
-std::string WebService::hqdlyhxx(const std::string &username, const std::string &userpass)
+std::string WebService::hqdlyhxx(const std::string &username, const std::string &userpass,
+                                 const std::string &address)
 {
-    auto account = store_.verify(username, userpass);
+    auto account = checkPassword(username, userpass, address);
     if (!account)
         return DataSetWriter::write({});
+    store_.recordProof(account->id, address);
     // The stored password is a hash: the caller gets back the password it proved it knows.
     SqlRow row = {
         {"id", "", account->id},

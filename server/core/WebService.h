@@ -1,8 +1,10 @@
 #pragma once
 
+#include "LoginThrottle.h"
 #include "SoapRequest.h"
 #include "Store.h"
 
+#include <chrono>
 #include <string>
 
 // The ten operations of the service. Each answers its result as text; a statement the
@@ -13,14 +15,27 @@ class WebService
 public:
     explicit WebService(Store &store) : store_(store) {}
 
-    // siteAddress ("http://host:port") turns the configured page addresses that begin with
-    // "/" (pages this service serves) into absolute ones for the caller.
-    std::string call(const SoapRequest &request, const std::string &siteAddress);
+    struct Caller
+    {
+        // "http://host:port": turns the configured page addresses that begin with "/" (pages
+        // this service serves) into absolute ones for the caller.
+        std::string siteAddress;
+        // The address the request came from: what the account's writes are bound to.
+        std::string address;
+    };
 
-    std::string yanzheng(const std::string &username, const std::string &userpass);
-    std::string zhixing(const std::string &sql);
+    std::string call(const SoapRequest &request, const Caller &caller);
+
+    // A text value a statement stores is at most this many characters, as in a Jet text
+    // column; a longer one is refused and nothing is stored.
+    static constexpr std::size_t maxTextLength = 255;
+
+    std::string yanzheng(const std::string &username, const std::string &userpass,
+                         const std::string &address);
+    std::string zhixing(const std::string &sql, const std::string &address);
     std::string hqSys_pz(const std::string &siteAddress);
-    std::string hqdlyhxx(const std::string &username, const std::string &userpass);
+    std::string hqdlyhxx(const std::string &username, const std::string &userpass,
+                         const std::string &address);
     int hqsfczjl(const std::string &strsql);
     std::string hqsametable(const std::string &strsql, const std::string &siteAddress);
     std::string ifchangetable(int userdj);
@@ -30,6 +45,13 @@ public:
     // split whatever blanks or commas it holds.
     static std::string quoteItem(const std::string &text);
 
+    // How long to hold a password check from this address (repeated failures slow it down).
+    std::chrono::milliseconds loginDelay(const std::string &address) { return throttle_.delayFor(address); }
+    // The account whose name and password match; a mismatch counts against the address.
+    std::optional<Store::Account> checkPassword(const std::string &username, const std::string &password,
+                                                const std::string &address);
+
 private:
     Store &store_;
+    LoginThrottle throttle_;
 };

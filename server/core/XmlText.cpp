@@ -1,5 +1,8 @@
 #include "XmlText.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace {
 
 // Length of the UTF-8 sequence at pos, or 0 when it is malformed or not a valid XML character.
@@ -101,4 +104,58 @@ bool XmlText::validUtf8(const std::string &text)
         i += length;
     }
     return true;
+}
+
+namespace {
+
+bool allowedInXml(unsigned long code)
+{
+    if (code < 0x20)
+        return code == 0x9 || code == 0xA || code == 0xD;
+    return !(code >= 0xD800 && code <= 0xDFFF) && code != 0xFFFE && code != 0xFFFF && code <= 0x10FFFF;
+}
+
+// The code of the character reference that starts at pos ("&#"), or nullopt when there is
+// none (the parser will then refuse the text itself).
+std::optional<unsigned long> referenceAt(const std::string &text, size_t pos)
+{
+    size_t i = pos + 2;
+    bool hex = i < text.size() && text[i] == 'x';
+    if (hex)
+        ++i;
+    unsigned long code = 0;
+    size_t digits = 0;
+    for (; i < text.size() && text[i] != ';'; ++i, ++digits) {
+        int value = -1;
+        char c = text[i];
+        if (c >= '0' && c <= '9')
+            value = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')
+            value = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            value = c - 'A' + 10;
+        if (value < 0)
+            return std::nullopt;
+        code = std::min(code * (hex ? 16 : 10) + unsigned(value), 0x110000ul);
+    }
+    if (digits == 0 || i >= text.size())
+        return std::nullopt;
+    return code;
+}
+
+} // namespace
+
+bool XmlText::hasIllegalCharacter(const std::string &document)
+{
+    for (size_t pos = 0; pos < document.size(); ++pos) {
+        unsigned char c = static_cast<unsigned char>(document[pos]);
+        if (c < 0x20 && !allowedInXml(c))
+            return true;
+        if (c == '&' && pos + 1 < document.size() && document[pos + 1] == '#') {
+            auto code = referenceAt(document, pos);
+            if (code && !allowedInXml(*code))
+                return true;
+        }
+    }
+    return false;
 }

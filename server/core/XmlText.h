@@ -14,4 +14,8 @@ public:
     static std::string escapeHtml(const std::string &text);
     // Whether text is valid UTF-8.
     static bool validUtf8(const std::string &text);
+    // Whether a document holds a character XML does not allow, written as it is or as a
+    // character reference ("&#0;"). The parser would read such a NUL as the end of a value
+    // and hand on a shorter text than the one sent.
+    static bool hasIllegalCharacter(const std::string &document);
 };

@@ -184,6 +184,14 @@ private:
         return {};
     }
 
+    // demo (id 1) signs in as the client does: password check, then the online record.
+    void signIn() const
+    {
+        QCOMPARE(proxy()->yanzheng("demo", "demo"), QStringLiteral("true"));
+        QCOMPARE(proxy()->zhixing(onlineInsert("1", "demo", "demo", "2099-12-31", "127.0.0.1")),
+                 QStringLiteral("true"));
+    }
+
     std::unique_ptr<ServiceFixture> service;
 };
 
@@ -310,38 +318,65 @@ void tst_WebService::statementShapes_data()
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QString>("expected"); // answer, or for hqsametable the ids in order
+    QTest::addColumn<QString>("before");   // "proved": demo's password checked; "signed in": and recorded
 
     QTest::newRow("pages") << "hqsametable"
                            << "select * from Sys_url"
-                           << "1";
-    QTest::newRow("online count") << "hqsfczjl" << onlineCount("1") << "0";
+                           << "1"
+                           << "";
+    QTest::newRow("online count") << "hqsfczjl" << onlineCount("1") << "0"
+                                  << "";
     QTest::newRow("online insert") << "zhixing"
-                                   << onlineInsert("1", "demo", "demo", "2099-12-31", "127.0.0.1") << "true";
+                                   << onlineInsert("1", "demo", "demo", "2099-12-31", "127.0.0.1") << "true"
+                                   << "proved";
     QTest::newRow("online update, no record yet")
-        << "zhixing" << onlineUpdate("1", "demo", "demo", "2099-12-31", "127.0.0.1") << "false";
+        << "zhixing" << onlineUpdate("1", "demo", "demo", "2099-12-31", "127.0.0.1") << "false"
+        << "proved";
+    QTest::newRow("online update") << "zhixing"
+                                   << onlineUpdate("1", "demo", "demo", "2099-12-31", "127.0.0.1") << "true"
+                                   << "signed in";
+    QTest::newRow("online delete, no record") << "zhixing"
+                                              << "delete from userdl where userid=1"
+                                              << "true"
+                                              << "";
     QTest::newRow("online delete") << "zhixing"
                                    << "delete from userdl where userid=1"
-                                   << "true";
+                                   << "true"
+                                   << "signed in";
     QTest::newRow("password change") << "zhixing"
                                      << "update UserTable set userpas= 'neu' where id=1"
-                                     << "true";
-    QTest::newRow("account count") << "hqsfczjl" << accountCount("vip") << "1";
-    QTest::newRow("application count") << "hqsfczjl" << applicationCount("vip") << "0";
-    QTest::newRow("application insert") << "zhixing" << applicationInsert("neu", "pw", "12345") << "true";
+                                     << "true"
+                                     << "signed in";
+    QTest::newRow("account count") << "hqsfczjl" << accountCount("vip") << "1"
+                                   << "";
+    QTest::newRow("application count") << "hqsfczjl" << applicationCount("vip") << "0"
+                                       << "";
+    QTest::newRow("application insert") << "zhixing" << applicationInsert("neu", "pw", "12345") << "true"
+                                        << "";
     QTest::newRow("application insert, other blanks and case")
         << "zhixing"
         << "INSERT  INTO NewUser ( usetrname , zcmm , zhucetime , shouji )\r\nVALUES ( 'neu2' , 'pw' , "
            "DATE ( ) , '' ) "
-        << "true";
-    QTest::newRow("today's alerts, tiered") << "hqsametable" << todaysAlerts("2") << "6,5";
-    QTest::newRow("today's alerts") << "hqsametable" << todaysAlerts("") << "7,6,5";
-    QTest::newRow("latest alerts, tiered") << "hqsametable" << latestAlerts("1") << "7,5,4,3,1";
-    QTest::newRow("latest alerts") << "hqsametable" << latestAlerts("") << "7,6,5,4,3,2,1";
-    QTest::newRow("today's news, tiered") << "hqsametable" << todaysNews("1") << "2";
-    QTest::newRow("today's news") << "hqsametable" << todaysNews("") << "3,2";
-    QTest::newRow("history, tiered") << "hqsametable" << history("2", day(-2), day(0)) << "4,2";
-    QTest::newRow("history") << "hqsametable" << history("", day(-3), day(0)) << "4,3,2,1";
-    QTest::newRow("history, day before yesterday") << "hqsametable" << history("", day(-2), day(-1)) << "2";
+        << "true"
+        << "";
+    QTest::newRow("today's alerts, tiered") << "hqsametable" << todaysAlerts("2") << "6,5"
+                                            << "";
+    QTest::newRow("today's alerts") << "hqsametable" << todaysAlerts("") << "7,6,5"
+                                    << "";
+    QTest::newRow("latest alerts, tiered") << "hqsametable" << latestAlerts("1") << "7,5,4,3,1"
+                                           << "";
+    QTest::newRow("latest alerts") << "hqsametable" << latestAlerts("") << "7,6,5,4,3,2,1"
+                                   << "";
+    QTest::newRow("today's news, tiered") << "hqsametable" << todaysNews("1") << "2"
+                                          << "";
+    QTest::newRow("today's news") << "hqsametable" << todaysNews("") << "3,2"
+                                  << "";
+    QTest::newRow("history, tiered") << "hqsametable" << history("2", day(-2), day(0)) << "4,2"
+                                     << "";
+    QTest::newRow("history") << "hqsametable" << history("", day(-3), day(0)) << "4,3,2,1"
+                             << "";
+    QTest::newRow("history, day before yesterday") << "hqsametable" << history("", day(-2), day(-1)) << "2"
+                                                   << "";
 }
 
 void tst_WebService::statementShapes()
@@ -349,6 +384,11 @@ void tst_WebService::statementShapes()
     QFETCH(QString, operation);
     QFETCH(QString, sql);
     QFETCH(QString, expected);
+    QFETCH(QString, before);
+    if (before == "proved")
+        QCOMPARE(proxy()->yanzheng("demo", "demo"), QStringLiteral("true"));
+    if (before == "signed in")
+        signIn();
     if (operation == "zhixing")
         QCOMPARE(proxy()->zhixing(sql), expected);
     else if (operation == "hqsfczjl")
@@ -467,6 +507,7 @@ void tst_WebService::loginRecordAndStamp()
     // The login's sequence: count, insert (first login) or update (later ones), stamp.
     auto login = [&] {
         auto p = proxy();
+        p->yanzheng("demo", "demo");
         if (p->hqsfczjl(onlineCount("1")) > 0)
             p->zhixing(onlineUpdate("1", "demo", "demo", "2099-12-31", "127.0.0.1"));
         else
@@ -526,6 +567,7 @@ void tst_WebService::injectionAttemptChangesNothing()
 
 void tst_WebService::passwordChange()
 {
+    signIn();
     QCOMPARE(proxy()->zhixing("update UserTable set userpas= '" + SqlText::quoted("n'eu") + "' where id=1"),
              QStringLiteral("true"));
     QCOMPARE(proxy()->yanzheng("demo", "demo"), QStringLiteral("false"));
