@@ -65,6 +65,36 @@ template <typename Put> void forEachMapped(QStringView text, Put &&put)
     }
 }
 
+bool isContinuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+// The character of the UTF-8 sequence at p (which starts with a byte above 0x7F) after the
+// trip; p moves past the sequence. Each test of a byte after the lead stops at a zero,
+// which is no continuation byte: nothing past the text's terminating zero is read.
+Q_ALWAYS_INLINE char16_t fromSequence(const char16_t *map, const unsigned char *&p)
+{
+    const unsigned lead = p[0];
+    if (lead - 0xE0 < 0x10 && isContinuation(p[1]) && isContinuation(p[2])) {
+        const unsigned character = ((lead & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+        p += 3;
+        // An overlong form could smuggle in any ASCII character, the zero included.
+        return character >= 0x800 ? map[character] : Unmappable;
+    }
+    if (lead - 0xC2 < 0x1E && isContinuation(p[1])) {
+        const unsigned character = ((lead & 0x1F) << 6) | (p[1] & 0x3F);
+        p += 2;
+        return map[character];
+    }
+    // Four-byte sequences (outside the BMP) and stray bytes: the whole character reads as
+    // one "?".
+    ++p;
+    while (isContinuation(*p))
+        ++p;
+    return Unmappable;
+}
+
 } // namespace
 
 QString GbkCodePage::roundTrip(QStringView text)
@@ -77,41 +107,42 @@ QString GbkCodePage::roundTrip(QStringView text)
     return result;
 }
 
-char16_t *GbkCodePage::roundTripFromUtf8(const char *utf8, char16_t *out, const char16_t *limit)
+char16_t GbkCodePage::roundTrip(char32_t character)
 {
     static const auto &map = table().map;
-    const auto *p = reinterpret_cast<const unsigned char *>(utf8);
-    for (;;) {
-        const unsigned lead = *p++;
-        if (lead == 0)
-            return out;
-        if (out == limit)
-            return nullptr;
-        if (lead < 0x80) {
-            *out++ = static_cast<char16_t>(lead);
-            continue;
-        }
-        // Character references in a document can name any character, so the decoded text
-        // gets the trip too. Anything outside the BMP, or a malformed sequence, reads "?".
-        if (lead >= 0xE0 && lead < 0xF0 && (p[0] & 0xC0) == 0x80 && (p[1] & 0xC0) == 0x80) {
-            const char32_t c = ((lead & 0x0F) << 12) | ((p[0] & 0x3F) << 6) | (p[1] & 0x3F);
-            p += 2;
-            *out++ = map[c];
-        } else if (lead >= 0xC2 && lead < 0xE0 && (p[0] & 0xC0) == 0x80) {
-            const char32_t c = ((lead & 0x1F) << 6) | (p[0] & 0x3F);
-            p += 1;
-            *out++ = map[c];
-        } else {
-            // Four-byte sequences (outside the BMP) and stray bytes: skip the continuation
-            // bytes so the whole character reads as one "?".
-            while ((*p & 0xC0) == 0x80)
-                ++p;
-            *out++ = Unmappable;
-        }
-    }
+    return character < map.size() ? map[character] : Unmappable;
 }
 
-const char16_t *GbkCodePage::roundTripTable()
+bool GbkCodePage::fromUtf8(const char *&utf8, char16_t *&out, const char16_t *limit, bool stopAtAmpersand)
 {
-    return table().map.data();
+    static const char16_t *const map = table().map.data();
+    const unsigned stop = stopAtAmpersand ? '&' : 0;
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8);
+    char16_t *o = out;
+    bool fits = true;
+    for (;; ++o) {
+        const unsigned lead = *p;
+        // Most bytes of a text are digits, letters and punctuation after the '&': one test
+        // tells them from the zero, the '&' and the start of a longer sequence.
+        if (lead - 0x27 >= 0x80 - 0x27) {
+            if (lead < 0x27 && (lead == 0 || lead == stop))
+                break;
+            if (o == limit) {
+                fits = false;
+                break;
+            }
+            if (lead >= 0x80) {
+                *o = fromSequence(map, p);
+                continue;
+            }
+        } else if (o == limit) {
+            fits = false;
+            break;
+        }
+        *o = static_cast<char16_t>(lead);
+        p += 1;
+    }
+    utf8 = reinterpret_cast<const char *>(p);
+    out = o;
+    return fits;
 }

@@ -14,11 +14,13 @@ class GbkCodePage
 {
 public:
     static QString roundTrip(QStringView text);
-    // Decodes zero-terminated UTF-8 into UTF-16 at out with the same trip applied, writing
-    // no further than limit. Returns the end of what was written, or nullptr when the text
-    // does not fit.
-    static char16_t *roundTripFromUtf8(const char *utf8, char16_t *out, const char16_t *limit);
-    // What each UTF-16 code unit reads as after the trip: 0x10000 entries; a surrogate
-    // reads as "?" (no character outside the Basic Multilingual Plane exists in GBK).
-    static const char16_t *roundTripTable();
+    // What the character reads as after the trip; anything outside the Basic Multilingual
+    // Plane, and a lone surrogate, reads "?".
+    static char16_t roundTrip(char32_t character);
+    // Decodes UTF-8 from utf8 into UTF-16 at out with the trip applied, up to the first
+    // zero byte or, with stopAtAmpersand, the first '&' (where an XML reference starts).
+    // Both pointers are left where the decoding stopped: utf8 at the zero or the '&'.
+    // Writes nothing at or beyond limit: returns false when the text does not fit there.
+    static bool fromUtf8(const char *&utf8, char16_t *&out, const char16_t *limit,
+                         bool stopAtAmpersand = false);
 };

@@ -1,31 +1,28 @@
 #include "ResultDocument.h"
 
-#include "TextSliceStore.h"
+#include "GbkCodePage.h"
 
 #include <pugixml.hpp>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define RESULT_DOCUMENT_SSE2 1
-#endif
-
 namespace {
 
 // A field as the load found it: the callers read most fields of every row, so every text
-// is decoded once, in one pass over the parsed document, and the parsed document is not
-// kept.
+// is decoded once, in one pass over the parsed document, into one buffer of the document,
+// and the parsed document is not kept.
 struct Field
 {
-    std::uint32_t name; // into Impl::names
-    TextSliceStore::Slice text;
+    std::uint32_t name;          // into Impl::names
+    std::uint32_t textBegin = 0; // into Impl::texts
+    std::uint32_t textLength = 0;
     // An earlier field of the row has the same name: reads by that name never see this one.
     bool shadowed = false;
     // The element holds more than one node, or a node that is not text: reading it is an
@@ -39,23 +36,102 @@ struct Row
     std::uint32_t count;
 };
 
-// Zero bytes behind the parsed text: the parser works in place, so every name and text in
-// the document lies in the buffer, and sixteen bytes from any of their bytes can be read
-// at once.
-constexpr size_t Padding = 16;
-
-// The answer as UTF-8 in a buffer from pugixml's allocator, for the parser to own, with
-// the padding behind it.
-char *parseBuffer(const QString &answer, size_t &length)
+[[noreturn]] void notWellFormed(const QString &why)
 {
-    const QByteArray utf8 = answer.toUtf8();
-    length = static_cast<size_t>(utf8.size());
-    auto *const buffer = static_cast<char *>(pugi::get_memory_allocation_function()(length + 1 + Padding));
-    if (!buffer)
-        throw std::bad_alloc();
-    std::memcpy(buffer, utf8.constData(), length);
-    std::memset(buffer + length, 0, 1 + Padding);
-    return buffer;
+    throw std::runtime_error(u"The answer is not a well-formed XML document: %1"_qs.arg(why).toStdString());
+}
+
+[[noreturn]] Q_NEVER_INLINE void throwNotSingleText()
+{
+    throw std::runtime_error("Element does not contain a single text node");
+}
+
+// No XML document holds the character 0, and a text cut at it would pass on silently
+// as something the service never sent.
+void refuseRawNul(const QByteArray &utf8)
+{
+    if (const void *nul = std::memchr(utf8.constData(), 0, static_cast<size_t>(utf8.size())))
+        notWellFormed(u"it holds the character 0 (NUL) at offset %1"_qs.arg(static_cast<const char *>(nul) -
+                                                                            utf8.constData()));
+}
+
+// The parser leaves references in texts alone (see ResultDocument::load): the texts are
+// decoded here, in the same pass as their trip through the GBK table.
+constexpr char32_t NotAReference = std::numeric_limits<char32_t>::max();
+// Past the last Unicode character every number reads alike; it also keeps the sum small.
+constexpr char32_t BeyondUnicode = 0x110000;
+
+int digitValue(char c, int base)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (base == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
+        return (c | 0x20) - 'a' + 10;
+    return -1;
+}
+
+// "&#38;" or "&#x26;" at p; p moves past it.
+char32_t readCharacterReference(const char *&p)
+{
+    const char *q = p + 2;
+    const bool hexadecimal = *q == 'x';
+    const int base = hexadecimal ? 16 : 10;
+    q += hexadecimal ? 1 : 0;
+    const char *const digits = q;
+    char32_t value = 0;
+    for (int digit; (digit = digitValue(*q, base)) >= 0; ++q)
+        value = std::min<char32_t>(value * base + digit, BeyondUnicode);
+    if (q == digits || *q != ';')
+        return NotAReference;
+    p = q + 1;
+    return value;
+}
+
+// The character that the reference at p names, p moved past it; NotAReference, p left
+// alone, for an '&' that starts no reference (kept as it stands, as the parser would).
+char32_t readReference(const char *&p)
+{
+    if (p[1] == '#')
+        return readCharacterReference(p);
+    struct Entity
+    {
+        std::string_view name;
+        char32_t character;
+    };
+    static constexpr Entity entities[] = {
+        {"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''}};
+    for (const Entity &entity : entities) {
+        // strncmp stops at the text's terminating zero.
+        if (std::strncmp(p + 1, entity.name.data(), entity.name.size()) == 0) {
+            p += 1 + entity.name.size();
+            return entity.character;
+        }
+    }
+    return NotAReference;
+}
+
+enum class Decoded { Done, NoRoom, Nul };
+
+// Decodes a zero-terminated text of the parsed answer into out, up to limit.
+Decoded decodeText(const char *text, bool expandReferences, char16_t *&out, const char16_t *limit)
+{
+    for (;;) {
+        if (!GbkCodePage::fromUtf8(text, out, limit, expandReferences))
+            return Decoded::NoRoom;
+        if (*text == '\0')
+            return Decoded::Done;
+        if (out == limit)
+            return Decoded::NoRoom;
+        const char32_t character = readReference(text);
+        if (character == 0)
+            return Decoded::Nul;
+        if (character == NotAReference) {
+            *out++ = u'&';
+            ++text;
+        } else {
+            *out++ = GbkCodePage::roundTrip(character);
+        }
+    }
 }
 
 // name is certainly the stored name: the same UTF-16 as the name's valid UTF-8, which
@@ -66,32 +142,14 @@ bool sameName(const QString &stored, const QString &name)
     const qsizetype length = name.size();
     if (stored.size() != length)
         return false;
+    // Column names are a few characters long: a loop beats a call.
     const QChar *a = stored.constData();
     const QChar *b = name.constData();
-    if (length < 4) {
-        for (qsizetype i = 0; i < length; ++i) {
-            if (a[i] != b[i])
-                return false;
-        }
-        return true;
-    }
-    // Four units at a time; the last four overlap the ones before when the length is not
-    // a multiple of four.
-    const auto four = [](const QChar *p) {
-        std::uint64_t units;
-        std::memcpy(&units, p, sizeof units);
-        return units;
-    };
-    for (qsizetype i = 0; i < length - 4; i += 4) {
-        if (four(a + i) != four(b + i))
+    for (qsizetype i = 0; i < length; ++i) {
+        if (a[i] != b[i])
             return false;
     }
-    return four(a + length - 4) == four(b + length - 4);
-}
-
-[[noreturn]] Q_NEVER_INLINE void throwNotSingleText()
-{
-    throw std::runtime_error("Element does not contain a single text node");
+    return true;
 }
 
 // The zero-terminated name equals stored; stops at the first difference.
@@ -111,17 +169,14 @@ struct ResultDocument::Impl
 {
     std::vector<Row> rows;
     std::vector<Field> fields;
-    TextSliceStore texts;
+    // The texts of all fields, one after another; a read copies its field's part. Its size
+    // is the room for texts, kept from one load to the next; textsUsed is the part in use.
+    std::vector<char16_t> texts;
+    size_t textsUsed = 0;
     // The distinct field names of the document, as UTF-8 and as UTF-16; a field refers to
     // its name by position. The keys of nameIds view the names' own bytes, which stay put.
     std::vector<QByteArray> names;
     std::vector<QString> utf16Names;
-    // The first sixteen bytes of each name, zeros after its end.
-    struct alignas(16) NamePrefix
-    {
-        char bytes[16];
-    };
-    std::vector<NamePrefix> namePrefixes;
     std::unordered_map<std::string_view, std::uint32_t> nameIds;
     // Per name, the column it was last read from: most rows have their fields in the same
     // order.
@@ -133,13 +188,22 @@ struct ResultDocument::Impl
     {
         rows.clear();
         fields.clear();
+        textsUsed = 0;
         names.clear();
         utf16Names.clear();
-        namePrefixes.clear();
         nameIds.clear();
         lastColumn.clear();
         nextColumn = 0;
-        texts.reset(0);
+    }
+
+    // The room for texts grows as needed; a document that needs far less than an earlier
+    // one does not keep that one's room.
+    void prepareTexts(size_t answerBytes)
+    {
+        if (texts.size() > 4 * answerBytes + 65536)
+            texts = {};
+        if (texts.empty())
+            texts.resize(std::max<size_t>(answerBytes / 2, 4096));
     }
 
     std::uint32_t addName(std::string_view name)
@@ -148,27 +212,8 @@ struct ResultDocument::Impl
         names.emplace_back(name.data(), static_cast<qsizetype>(name.size()));
         nameIds.emplace(std::string_view(names.back().constData(), name.size()), id);
         utf16Names.push_back(QString::fromUtf8(names.back()));
-        NamePrefix prefix{};
-        std::memcpy(prefix.bytes, name.data(), std::min(name.size(), sizeof prefix.bytes));
-        namePrefixes.push_back(prefix);
         lastColumn.push_back(0);
         return id;
-    }
-
-    // The zero-terminated name, which lies in the parse buffer, is names[id].
-    bool isName(std::uint32_t id, const char *name) const
-    {
-#ifdef RESULT_DOCUMENT_SSE2
-        const qsizetype size = names[id].size();
-        if (size < 16) {
-            const __m128i given = _mm_loadu_si128(reinterpret_cast<const __m128i *>(name));
-            const __m128i known = _mm_load_si128(reinterpret_cast<const __m128i *>(namePrefixes[id].bytes));
-            const auto equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(given, known)));
-            const unsigned wanted = (2u << size) - 1; // the name's bytes and the zero after them
-            return (equal & wanted) == wanted;
-        }
-#endif
-        return sameName(names[id], name);
     }
 
     // The name's position; the field at the same column of the row before usually has it.
@@ -176,11 +221,72 @@ struct ResultDocument::Impl
     {
         if (column < previous.count) {
             const std::uint32_t guess = fields[previous.first + column].name;
-            if (isName(guess, name))
+            if (sameName(names[guess], name))
                 return guess;
         }
         const auto found = nameIds.find(std::string_view(name));
         return found != nameIds.end() ? found->second : addName(name);
+    }
+
+    // Decodes the text at the end of texts, with more room whenever it does not fit.
+    void storeText(Field &field, const char *text, bool expandReferences, std::uint32_t row)
+    {
+        for (;;) {
+            char16_t *const begin = texts.data() + textsUsed;
+            char16_t *end = begin;
+            switch (decodeText(text, expandReferences, end, texts.data() + texts.size())) {
+            case Decoded::Done:
+                field.textBegin = static_cast<std::uint32_t>(textsUsed);
+                field.textLength = static_cast<std::uint32_t>(end - begin);
+                textsUsed += field.textLength;
+                return;
+            case Decoded::Nul:
+                notWellFormed(u"the field %1 of row %2 holds the character 0 (NUL)"_qs.arg(
+                    utf16Names[field.name], QString::number(row)));
+            case Decoded::NoRoom:
+                texts.resize(2 * texts.size());
+                break;
+            }
+        }
+    }
+
+    // Whether the field is the second of its name in the row that starts at first.
+    bool isShadowed(const Field &field, const Row &row, std::uint64_t &seen) const
+    {
+        if (field.name < 64) {
+            const std::uint64_t bit = std::uint64_t(1) << field.name;
+            const bool shadowed = (seen & bit) != 0;
+            seen |= bit;
+            return shadowed;
+        }
+        for (std::uint32_t i = row.first; i < row.first + row.count; ++i) {
+            if (fields[i].name == field.name)
+                return true;
+        }
+        return false;
+    }
+
+    void readField(pugi::xml_node element, Row &row, const Row &previous, std::uint64_t &seen)
+    {
+        Field field;
+        field.name = nameOf(element.name(), previous, row.count);
+        field.shadowed = isShadowed(field, row, seen);
+        // The parser keeps the text of an element whose first content is text in the
+        // element itself (see load); anything after it is a child node.
+        const pugi::xml_node content = element.first_child();
+        const char *text = element.value();
+        bool expandReferences = true;
+        if (*text) {
+            field.singleText = !content;
+        } else if (content) {
+            field.singleText = !content.next_sibling() && content.type() == pugi::node_cdata;
+            text = content.value();
+            expandReferences = false; // a CDATA section holds no references
+        }
+        if (*text && !field.shadowed && field.singleText)
+            storeText(field, text, expandReferences, static_cast<std::uint32_t>(rows.size()));
+        fields.push_back(field);
+        ++row.count;
     }
 
     void read(pugi::xml_node top)
@@ -193,35 +299,8 @@ struct ResultDocument::Impl
             std::uint64_t seen = 0; // names below 64 in the row so far
             for (pugi::xml_node child = rowNode.first_child(); child; child = child.next_sibling()) {
                 // Text beside the fields (a row with mixed content) is a node without a name.
-                const char *const name = child.name();
-                if (!*name)
-                    continue;
-                Field field;
-                field.name = nameOf(name, previous, row.count);
-                if (field.name < 64) {
-                    const std::uint64_t bit = std::uint64_t(1) << field.name;
-                    field.shadowed = (seen & bit) != 0;
-                    seen |= bit;
-                } else {
-                    for (std::uint32_t i = row.first; i < row.first + row.count && !field.shadowed; ++i)
-                        field.shadowed = fields[i].name == field.name;
-                }
-                // The parser keeps the text of an element whose first content is text in
-                // the element itself (see load); anything after it is a child node.
-                const pugi::xml_node content = child.first_child();
-                const char *text = child.value();
-                if (*text) {
-                    field.singleText = !content;
-                } else if (content) {
-                    field.singleText = !content.next_sibling() && content.type() == pugi::node_cdata;
-                    text = content.value();
-                }
-                // An empty text may be the parser's own "" outside the buffer; any other lies
-                // in the padded parse buffer.
-                if (*text && !field.shadowed && field.singleText)
-                    field.text = texts.addPadded(text);
-                fields.push_back(field);
-                ++row.count;
+                if (*child.name())
+                    readField(child, row, previous, seen);
             }
             rows.push_back(row);
             previous = row;
@@ -283,7 +362,6 @@ struct ResultDocument::Impl
         }
         Field added;
         added.name = name;
-        added.text = {};
         fields.push_back(added);
         ++row.count;
     }
@@ -300,31 +378,32 @@ void ResultDocument::load(const QString &answer)
     // The answer is read as GBK text: what GBK cannot hold reads as "?". The texts take the
     // trip through the GBK table as they are decoded (character references included), so
     // the markup is parsed as it came.
-    size_t length = 0;
-    char *const buffer = parseBuffer(answer, length);
+    QByteArray utf8 = answer.toUtf8();
+    refuseRawNul(utf8);
+    // Positions in the texts are 32-bit; no answer comes near that (the transport stops at
+    // 32 MiB).
+    if (utf8.size() >= std::numeric_limits<std::int32_t>::max())
+        notWellFormed(u"it is too large"_qs);
 
-    // parse_default drops text made only of whitespace, so the indentation between
-    // elements creates no rows or fields; CDATA sections are kept as text. With
-    // parse_embed_pcdata a field's text is stored in the field element itself rather than
-    // in a node of its own, which spares the parser one node per field.
+    // Whitespace-only text is dropped, so the indentation between elements creates no rows
+    // or fields; CDATA sections are kept as text. References are left in the texts, to be
+    // expanded as they are decoded: a reference to the character 0 must refuse the
+    // answer, not cut the text. With parse_embed_pcdata a field's text is stored in the
+    // field element itself rather than in a node of its own, which spares the parser one
+    // node per field. The parsed document points into utf8, which outlives it.
+    constexpr unsigned options = pugi::parse_cdata | pugi::parse_eol | pugi::parse_embed_pcdata;
     pugi::xml_document document;
-    const pugi::xml_parse_result parsed = document.load_buffer_inplace_own(
-        buffer, length, pugi::parse_default | pugi::parse_embed_pcdata, pugi::encoding_utf8);
-    if (!parsed) {
-        throw std::runtime_error(
-            QStringLiteral("The answer is not a well-formed XML document: %1 (at offset %2)")
-                .arg(QString::fromUtf8(parsed.description()))
-                .arg(parsed.offset)
-                .toStdString());
-    }
+    const pugi::xml_parse_result parsed = document.load_buffer_inplace(
+        utf8.data(), static_cast<size_t>(utf8.size()), options, pugi::encoding_utf8);
+    if (!parsed)
+        notWellFormed(
+            u"%1 (at offset %2)"_qs.arg(QString::fromUtf8(parsed.description())).arg(parsed.offset));
     // The parser accepts several elements side by side; a document has exactly one.
     const pugi::xml_node top = document.first_child();
     if (top.type() != pugi::node_element || top.next_sibling())
-        throw std::runtime_error(
-            "The answer is not a well-formed XML document: more than one document element");
+        notWellFormed(u"more than one document element"_qs);
 
-    // Field texts are never longer than the answer they come from.
-    d->texts.reset(static_cast<qsizetype>(length) + 1);
+    d->prepareTexts(static_cast<size_t>(utf8.size()));
     try {
         d->read(top);
     } catch (...) {
@@ -368,5 +447,9 @@ QString ResultDocument::fieldText(int row, const QString &name)
     d->nextColumn = column + 1 < entry.count ? column + 1 : 0;
     if (!field->singleText)
         throwNotSingleText();
-    return d->texts.text(field->text);
+    if (field->textLength == 0)
+        return QString();
+    // A copy of its own: the text stays valid whatever happens to the document later.
+    return QString(reinterpret_cast<const QChar *>(d->texts.data() + field->textBegin),
+                   static_cast<qsizetype>(field->textLength));
 }

@@ -21,12 +21,16 @@ QString outcome(const std::function<QString()> &convert)
     }
 }
 
-// UTF-8 decoded the way result-document fields are: through the GBK table.
+// UTF-8 decoded by the decoder that reads result-document texts.
 QString decodedThroughGbk(const QByteArray &utf8)
 {
     QString text(utf8.size(), Qt::Uninitialized);
     char16_t *const begin = reinterpret_cast<char16_t *>(text.data());
-    text.truncate(GbkCodePage::roundTripFromUtf8(utf8.constData(), begin, begin + utf8.size()) - begin);
+    char16_t *end = begin;
+    const char *in = utf8.constData();
+    if (!GbkCodePage::fromUtf8(in, end, begin + utf8.size()))
+        return u"<no room>"_qs;
+    text.truncate(end - begin);
     return text;
 }
 
