@@ -10,6 +10,7 @@
 #include "TextConversions.h"
 #include "URLCodeChange.h"
 #include "URLLabel.h"
+#include "OutsideText.h"
 #include "UnitGlouble.h"
 #include "UnitZCCT.h"
 
@@ -193,7 +194,7 @@ void TFrmLogin::FormCreate()
         URLLabel3->setUrl(QStringLiteral("tencent://message/?uin=") + UnitGlouble.SupportQQ);
         QGuiApplication::setApplicationDisplayName(UnitGlouble.SystemName);
 
-        Memo1->setPlainText(trim(m_document->fieldText(0, QStringLiteral("sytsxx"))));
+        OutsideText::showInView(Memo1, trim(m_document->fieldText(0, QStringLiteral("sytsxx"))));
         const bool hasPrompt = !trim(Memo1->toPlainText()).isEmpty();
         setFixedSize(WindowWidth, hasPrompt ? HeightWithPrompt : HeightWithoutPrompt);
 

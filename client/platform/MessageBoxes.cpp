@@ -1,5 +1,7 @@
 #include "MessageBoxes.h"
 
+#include "OutsideText.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QWidget>
@@ -15,6 +17,7 @@ MessageBoxes::Handler &installedHandler()
 MessageBoxes::Answer showDialog(const MessageBoxes::Request &request)
 {
     QMessageBox box(request.owner);
+    box.setTextFormat(Qt::PlainText);
     box.setText(request.text);
     box.setWindowTitle(request.caption);
     switch (request.icon) {
@@ -62,8 +65,9 @@ MessageBoxes::Handler MessageBoxes::setHandler(Handler handler)
     return previous;
 }
 
-MessageBoxes::Answer MessageBoxes::show(const Request &request)
+MessageBoxes::Answer MessageBoxes::show(Request request)
 {
+    request.text = OutsideText::forMessageBox(request.text);
     if (const Handler &handler = installedHandler())
         return handler(request);
     return showDialog(request);

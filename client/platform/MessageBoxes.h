@@ -7,7 +7,8 @@
 class QWidget;
 
 // Every message box of the client goes through here, so that tests can answer and record
-// them instead of blocking on a real dialog.
+// them instead of blocking on a real dialog. Texts are shown as plain text, never as rich
+// text, and cut to a size that fits the screen (OutsideText::forMessageBox): they often come from the service.
 //
 // Two kinds are used side by side: a system box has no owner window; an application box is
 // owned by the window the caller names, or else by the active window.
@@ -41,5 +42,5 @@ public:
     static Handler setHandler(Handler handler);
 
 private:
-    static Answer show(const Request &request);
+    static Answer show(Request request);
 };
