@@ -17,7 +17,7 @@ std::chrono::milliseconds LoginThrottle::delayFor(const std::string &address, Cl
     auto it = failures_.find(address);
     if (it == failures_.end())
         return std::chrono::milliseconds(0);
-    double over = std::floor(decayed(it->second, now)) - settings_.freeFailures;
+    double over = std::ceil(decayed(it->second, now)) - settings_.freeFailures;
     if (over < 0)
         return std::chrono::milliseconds(0);
     double ms = double(settings_.firstDelay.count()) * std::pow(2.0, std::min(over, 30.0));

@@ -2,12 +2,20 @@
 // pages it serves. None of the bad requests may crash it or change data.
 #include "ServiceFixture.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTest>
 
 #include <httplib.h>
 
+#include <arpa/inet.h>
+#include <chrono>
+#include <future>
 #include <memory>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +32,83 @@ std::string envelope(const std::string &operation, const std::string &parameters
 QString text(const std::string &s)
 {
     return QString::fromStdString(s);
+}
+
+// A connection to the service from a chosen loopback address (any of 127.0.0.0/8 is this
+// machine), for requests an HTTP library would not send.
+class RawConnection
+{
+public:
+    RawConnection(quint16 port, const char *source = "127.0.0.1")
+    {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        inet_pton(AF_INET, source, &local.sin_addr);
+        sockaddr_in remote{};
+        remote.sin_family = AF_INET;
+        remote.sin_port = htons(port);
+        inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
+        if (::bind(fd_, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 ||
+            ::connect(fd_, reinterpret_cast<sockaddr *>(&remote), sizeof remote) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~RawConnection()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool isOpen() const { return fd_ >= 0; }
+    // false once the service closed or refused the connection.
+    bool send(const QByteArray &bytes)
+    {
+        return fd_ >= 0 && ::send(fd_, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL) == bytes.size();
+    }
+    // What arrives until the service closes the connection, or until timeoutMs pass.
+    QByteArray readAll(int timeoutMs = 5000)
+    {
+        QByteArray received;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (fd_ >= 0) {
+            int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
+                               deadline - std::chrono::steady_clock::now())
+                               .count());
+            pollfd p{fd_, POLLIN, 0};
+            if (left <= 0 || ::poll(&p, 1, left) <= 0)
+                break;
+            char buffer[4096];
+            ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                closedByPeer_ = true;
+                break;
+            }
+            received.append(buffer, int(n));
+        }
+        return received;
+    }
+    bool closedByPeer() const { return closedByPeer_; }
+
+private:
+    int fd_ = -1;
+    bool closedByPeer_ = false;
+};
+
+QByteArray soapPost(const std::string &operation, const std::string &parameters,
+                    const QByteArray &extraHeaders = {})
+{
+    QByteArray body = QByteArray::fromStdString(envelope(operation, parameters));
+    return "POST /WebService.asmx HTTP/1.1\r\nHost: x\r\nContent-Type: text/xml; "
+           "charset=utf-8\r\nSOAPAction: "
+           "\"http://tempuri.org/" +
+           QByteArray::fromStdString(operation) + "\"\r\n" + extraHeaders +
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+QString statusLine(const QByteArray &answer)
+{
+    return QString::fromLatin1(answer.left(answer.indexOf("\r\n")));
 }
 
 } // namespace
@@ -47,6 +132,20 @@ private slots:
     void insiderPage();
     void demoPages();
     void logHasNoSecrets();
+    void forwardedFor_data();
+    void forwardedFor();
+    void accountTakeoverRefused();
+    void nulRefused_data();
+    void nulRefused();
+    void ambiguousFramingRefused_data();
+    void ambiguousFramingRefused();
+    void oversizedHeadRefused_data();
+    void oversizedHeadRefused();
+    void millionHeadersRefusedEarly();
+    void announcedBodyTooLargeRefusedAtOnce();
+    void slowHeadCutAtDeadline();
+    void connectionsCappedPerAddress();
+    void loginSlowdownPerAddress();
 
 private:
     httplib::Result post(const std::string &action, const std::string &body,
@@ -65,7 +164,34 @@ private:
             "(SELECT group_concat(added || '/' || revised) FROM ChangeCounter)");
     }
 
+    // The service behind a proxy at 127.0.0.1 that the operator trusts.
+    ServiceFixture &proxied()
+    {
+        if (!proxiedService)
+            proxiedService =
+                std::make_unique<ServiceFixture>(true, QStringList{"--trusted-proxy", "127.0.0.1"});
+        return *proxiedService;
+    }
+    // A call through the trusted proxy on behalf of a client at address.
+    QString forwardedCall(const std::string &address, const std::string &operation,
+                          const std::string &parameters)
+    {
+        httplib::Client proxy("127.0.0.1", proxied().port());
+        proxy.set_read_timeout(30, 0);
+        httplib::Headers headers{{"SOAPAction", "\"http://tempuri.org/" + operation + "\""},
+                                 {"X-Forwarded-For", address}};
+        auto res = proxy.Post("/WebService.asmx", headers, envelope(operation, parameters),
+                              "text/xml; charset=utf-8");
+        if (!res)
+            return "no answer";
+        const QRegularExpression result("<" + text(operation) + "Result>(.*)</" + text(operation) +
+                                        "Result>");
+        auto match = result.match(text(res->body));
+        return match.hasMatch() ? match.captured(1) : QString::number(res->status) + " " + text(res->body);
+    }
+
     std::unique_ptr<ServiceFixture> service;
+    std::unique_ptr<ServiceFixture> proxiedService;
     std::unique_ptr<httplib::Client> client;
 };
 
@@ -81,6 +207,7 @@ void tst_ServiceHttp::cleanupTestCase()
 {
     client.reset();
     service.reset();
+    proxiedService.reset();
 }
 
 void tst_ServiceHttp::answerShape()
@@ -344,6 +471,279 @@ void tst_ServiceHttp::logHasNoSecrets()
     QVERIFY2(
         QRegularExpression("POST /WebService\\.asmx yanzheng 200 \\d+\\.\\d\\d ms\\n").match(log).hasMatch(),
         qPrintable(log));
+}
+
+void tst_ServiceHttp::forwardedFor_data()
+{
+    QTest::addColumn<bool>("throughTrustedProxy");
+    QTest::addColumn<QString>("forwardedFor"); // empty: no header
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("address");
+
+    QTest::newRow("trusted proxy") << true << "203.0.113.9" << 200 << "203.0.113.9";
+    QTest::newRow("trusted proxy, no header") << true << "" << 200 << "127.0.0.1";
+    QTest::newRow("entry the client wrote is not taken")
+        << true << "198.51.100.7, 203.0.113.9" << 200 << "203.0.113.9";
+    QTest::newRow("IPv6 client") << true << "2001:DB8::1" << 200 << "2001:db8::1";
+    QTest::newRow("trusted proxy, not an address") << true << "unknown" << 400 << "";
+    QTest::newRow("untrusted peer") << false << "203.0.113.9" << 200 << "127.0.0.1";
+}
+
+void tst_ServiceHttp::forwardedFor()
+{
+    QFETCH(bool, throughTrustedProxy);
+    QFETCH(QString, forwardedFor);
+    QFETCH(int, status);
+    QFETCH(QString, address);
+    httplib::Client caller("127.0.0.1", throughTrustedProxy ? proxied().port() : service->port());
+    httplib::Headers headers;
+    if (!forwardedFor.isEmpty())
+        headers.emplace("X-Forwarded-For", forwardedFor.toStdString());
+    auto res = caller.Get("/IP.aspx", headers);
+    QVERIFY(res);
+    QCOMPARE(res->status, status);
+    if (status == 200)
+        QCOMPARE(text(res->body), address);
+}
+
+void tst_ServiceHttp::accountTakeoverRefused()
+{
+    ServiceFixture &service = proxied();
+    QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
+    // vip (id 2) signs in from 198.51.100.7, through the proxy.
+    const std::string vip = "198.51.100.7";
+    QCOMPARE(forwardedCall(vip, "yanzheng", "<username>vip</username><userpass>vip</userpass>"), "true");
+    const std::string record = "Insert into userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip) "
+                               "values(2,'vip','vip','2099-12-31',now(),'198.51.100.7' )";
+    QCOMPARE(forwardedCall(vip, "zhixing", "<sql>" + record + "</sql>"), "true");
+    auto snapshot = [&] {
+        return service.querySql("SELECT (SELECT group_concat(id || userpas) FROM UserTable), (SELECT "
+                                "group_concat(userid || userdlsj || holderip) FROM userdl)");
+    };
+    const auto before = snapshot();
+
+    const std::string attacks[] = {
+        "update UserTable set userpas= 'x' where id=2", "delete from userdl where userid=2",
+        "update userdl set userzh='vip',userpas='x', userdqsj='2099-12-31',userdlsj=now(), "
+        "userdlip='1' where userid=2"};
+    for (const std::string &attack : attacks) {
+        // From another address behind the proxy, signed in with an account of its own.
+        QCOMPARE(
+            forwardedCall("203.0.113.9", "yanzheng", "<username>demo</username><userpass>demo</userpass>"),
+            "true");
+        QCOMPARE(forwardedCall("203.0.113.9", "zhixing", "<sql>" + attack + "</sql>"), "false");
+        // Straight from an address that is no trusted proxy, claiming to be vip's.
+        RawConnection direct(service.port(), "127.0.0.2");
+        QVERIFY(direct.send(
+            soapPost("zhixing", "<sql>" + attack + "</sql>", "X-Forwarded-For: 198.51.100.7\r\n")));
+        QVERIFY2(direct.readAll().contains("<zhixingResult>false</zhixingResult>"), attack.c_str());
+    }
+    QCOMPARE(snapshot(), before);
+
+    // From vip's own address: accepted.
+    QCOMPARE(forwardedCall(vip, "zhixing", "<sql>update UserTable set userpas= 'neu' where id=2</sql>"),
+             "true");
+    QCOMPARE(forwardedCall(vip, "yanzheng", "<username>vip</username><userpass>neu</userpass>"), "true");
+    QCOMPARE(forwardedCall(vip, "zhixing", "<sql>delete from userdl where userid=2</sql>"), "true");
+    QCOMPARE(service.querySql("SELECT count(*) FROM userdl"), QList<QStringList>({{"0"}}));
+}
+
+void tst_ServiceHttp::nulRefused_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("character reference")
+        << soapPost("yanzheng", "<username>demo</username><userpass>demo&#0;junk</userpass>")
+        << "HTTP/1.1 400 Bad Request";
+    QTest::newRow("hexadecimal reference")
+        << soapPost("yanzheng", "<username>demo&#x00;x</username><userpass>demo</userpass>")
+        << "HTTP/1.1 400 Bad Request";
+    QTest::newRow("raw byte") << soapPost("yanzheng", std::string("<username>demo</username><userpass>demo") +
+                                                          '\0' + "junk</userpass>")
+                              << "HTTP/1.1 400 Bad Request";
+    QTest::newRow("in the query string")
+        << QByteArray("GET /GongGaoXinXi.aspx?userdj=2&username=demo&userpas=demo%00 HTTP/1.1\r\nHost: x\r\n"
+                      "Connection: close\r\n\r\n")
+        << "HTTP/1.1 400 Bad Request";
+    QTest::newRow("legal reference still read")
+        << soapPost("yanzheng", "<username>&#100;emo</username><userpass>demo</userpass>")
+        << "HTTP/1.1 200 OK";
+}
+
+void tst_ServiceHttp::nulRefused()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QString, status);
+    RawConnection connection(service->port());
+    QVERIFY(connection.send(request));
+    const QByteArray answer = connection.readAll();
+    QCOMPARE(statusLine(answer), status);
+    QVERIFY(!answer.contains("<yanzhengResult>true") || status.contains("200"));
+}
+
+void tst_ServiceHttp::ambiguousFramingRefused_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("status");
+
+    const QByteArray body = QByteArray::fromStdString(envelope("jian", "<i>5</i><j>7</j>"));
+    const QByteArray length = "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    QByteArray chunked = QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n0\r\n\r\n";
+    QTest::newRow("chunked, identity")
+        << "Transfer-Encoding: chunked, identity\r\n" + length << body << "HTTP/1.1 400 Bad Request";
+    QTest::newRow("identity") << "Transfer-Encoding: identity\r\n" + length << body
+                              << "HTTP/1.1 400 Bad Request";
+    QTest::newRow("second Content-Length, same value")
+        << length + length << body << "HTTP/1.1 400 Bad Request";
+    QTest::newRow("second Content-Length, other value") << length + "Content-Length: 5\r\n"
+                                                        << body << "HTTP/1.1 400 Bad Request";
+    QTest::newRow("Content-Length and chunked") << length + "Transfer-Encoding: chunked\r\n"
+                                                << chunked << "HTTP/1.1 400 Bad Request";
+    QTest::newRow("chunked alone") << QByteArray("Transfer-Encoding: chunked\r\n") << chunked
+                                   << "HTTP/1.1 200 OK";
+    QTest::newRow("Content-Length alone") << length << body << "HTTP/1.1 200 OK";
+}
+
+void tst_ServiceHttp::ambiguousFramingRefused()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, status);
+    RawConnection connection(service->port());
+    QVERIFY(
+        connection.send("POST /WebService.asmx HTTP/1.1\r\nHost: x\r\nContent-Type: text/xml\r\nSOAPAction: "
+                        "\"http://tempuri.org/jian\"\r\nConnection: close\r\n" +
+                        head + "\r\n" + body));
+    const QByteArray answer = connection.readAll();
+    QCOMPARE(statusLine(answer), status);
+    QCOMPARE(answer.contains("<jianResult>-2</jianResult>"), status.contains("200"));
+}
+
+void tst_ServiceHttp::oversizedHeadRefused_data()
+{
+    QTest::addColumn<int>("fields");
+    QTest::addColumn<int>("fieldSize");
+    QTest::addColumn<QString>("status");
+    // With Host and Connection: 98 of our own make 100 fields.
+    QTest::newRow("100 fields") << 98 << 10 << "HTTP/1.1 200 OK";
+    QTest::newRow("101 fields") << 99 << 10 << "HTTP/1.1 431 Request Header Fields Too Large";
+    QTest::newRow("one field of 20 KB") << 1 << 20000 << "HTTP/1.1 431 Request Header Fields Too Large";
+}
+
+void tst_ServiceHttp::oversizedHeadRefused()
+{
+    QFETCH(int, fields);
+    QFETCH(int, fieldSize);
+    QFETCH(QString, status);
+    QByteArray head = "GET /IP.aspx HTTP/1.1\r\nHost: x\r\nConnection: close\r\n";
+    for (int i = 0; i < fields; ++i)
+        head += "X-F" + QByteArray::number(i) + ": " + QByteArray(fieldSize, 'v') + "\r\n";
+    RawConnection connection(service->port());
+    QVERIFY(connection.send(head + "\r\n"));
+    QCOMPARE(statusLine(connection.readAll()), status);
+    if (!status.contains("200")) {
+        // Logged with the caller's address and the time of the request.
+        static const QRegularExpression line("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} "
+                                             "127\\.0\\.0\\.1 - - - 431 \\d+\\.\\d\\d ms\\n");
+        QTRY_VERIFY2_WITH_TIMEOUT(line.match(service->serverLog()).hasMatch(),
+                                  qPrintable(service->serverLog()), 5000);
+    }
+}
+
+void tst_ServiceHttp::millionHeadersRefusedEarly()
+{
+    RawConnection connection(service->port());
+    QVERIFY(connection.send("GET /IP.aspx HTTP/1.1\r\nHost: x\r\n"));
+    QByteArray block;
+    for (int i = 0; i < 10000; ++i)
+        block += "X-A: b\r\n";
+    // A million fields in blocks of 10,000: refused at the size limit, without storing them
+    // (the memory this takes is measured by bench/server/run-robustness).
+    for (int sent = 0; sent < 100 && connection.send(block); ++sent) {
+    }
+    QCOMPARE(statusLine(connection.readAll()),
+             QStringLiteral("HTTP/1.1 431 Request Header Fields Too Large"));
+    auto res = client->Get("/IP.aspx");
+    QVERIFY(res);
+    QCOMPARE(res->status, 200);
+}
+
+void tst_ServiceHttp::announcedBodyTooLargeRefusedAtOnce()
+{
+    RawConnection connection(service->port());
+    // The body never comes: the answer must not wait for it.
+    QVERIFY(
+        connection.send("POST /WebService.asmx HTTP/1.1\r\nHost: x\r\nContent-Type: text/xml\r\nSOAPAction: "
+                        "\"http://tempuri.org/jian\"\r\nContent-Length: 1048577\r\n\r\n"));
+    QCOMPARE(statusLine(connection.readAll(5000)), QStringLiteral("HTTP/1.1 413 Payload Too Large"));
+}
+
+void tst_ServiceHttp::slowHeadCutAtDeadline()
+{
+    RawConnection connection(service->port(), "127.0.0.3");
+    QVERIFY(connection.send("GET /IP.aspx HTTP/1.1\r\n"));
+    // One byte every half second: each read is quick, the request as a whole is not.
+    QElapsedTimer sending;
+    sending.start();
+    bool open = true;
+    while (open && sending.elapsed() < 20000) {
+        open = connection.send("X") && connection.readAll(500).isEmpty() && !connection.closedByPeer();
+    }
+    QVERIFY2(!open, "a request sent one byte at a time was kept open for 20 s");
+    QTRY_VERIFY_WITH_TIMEOUT(service->serverLog().contains(" 127.0.0.3 - - - 408 "), 5000);
+}
+
+void tst_ServiceHttp::connectionsCappedPerAddress()
+{
+    ServiceFixture capped(true, {"--max-connections-per-address", "3"});
+    QVERIFY2(capped.isRunning(), qPrintable(capped.errorString()));
+    std::vector<std::unique_ptr<RawConnection>> idle;
+    for (int i = 0; i < 3; ++i) {
+        idle.push_back(std::make_unique<RawConnection>(capped.port(), "127.0.0.4"));
+        QVERIFY(idle.back()->isOpen());
+    }
+    // The fourth from that address is turned away at once; another address is served.
+    RawConnection fourth(capped.port(), "127.0.0.4");
+    QCOMPARE(statusLine(fourth.readAll()), QStringLiteral("HTTP/1.1 503 Service Unavailable"));
+    RawConnection other(capped.port(), "127.0.0.5");
+    QVERIFY(other.send(soapPost("jian", "<i>5</i><j>7</j>")));
+    QVERIFY(other.readAll().contains("<jianResult>-2</jianResult>"));
+    // Once one closes, the address may connect again.
+    idle.pop_back();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            RawConnection again(capped.port(), "127.0.0.4");
+            return again.send(soapPost("jian", "<i>1</i><j>1</j>")) &&
+                   again.readAll().contains("<jianResult>0</jianResult>");
+        }(),
+        5000);
+}
+
+void tst_ServiceHttp::loginSlowdownPerAddress()
+{
+    QVERIFY2(proxied().isRunning(), qPrintable(proxied().errorString()));
+    const std::string guesser = "198.51.100.20", user = "198.51.100.21";
+    const std::string wrong = "<username>member</username><userpass>guess</userpass>";
+    // Six wrong passwords from one address; the first five are answered without delay.
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(forwardedCall(guesser, "yanzheng", wrong), "false");
+    // The seventh is held for a second at least...
+    auto started = std::chrono::steady_clock::now();
+    auto held = std::async(std::launch::async, [&] {
+        QString answer = forwardedCall(guesser, "yanzheng", wrong);
+        return std::make_pair(answer, std::chrono::steady_clock::now());
+    });
+    // ...while the right user at another address is answered without waiting for it.
+    QCOMPARE(forwardedCall(user, "yanzheng", "<username>member</username><userpass>member</userpass>"),
+             "true");
+    auto userAnswered = std::chrono::steady_clock::now();
+    QCOMPARE(held.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    auto [answer, guesserAnswered] = held.get();
+    QCOMPARE(answer, QStringLiteral("false"));
+    QVERIFY(userAnswered < guesserAnswered);
+    QVERIFY(guesserAnswered - started >= std::chrono::milliseconds(1000));
 }
 
 QTEST_GUILESS_MAIN(tst_ServiceHttp)

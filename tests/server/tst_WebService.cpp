@@ -151,6 +151,10 @@ private slots:
     void apostropheStoredAndMatchedAsTyped();
     void injectionAttemptChangesNothing();
     void passwordChange();
+    void accountWritesNeedTheSignedInClient();
+    void passwordProofLastsTwoMinutes();
+    void textLimits_data();
+    void textLimits();
     void signUpStoresNoClearPassword();
     void countersRaisedByPublishAndRevise();
     void countersFollowTiering();
@@ -577,6 +581,86 @@ void tst_WebService::passwordChange()
     QCOMPARE(proxy()->yanzheng("demo", ""), QStringLiteral("true"));
     // No such account: nothing was changed, and the answer says so.
     QCOMPARE(proxy()->zhixing("update UserTable set userpas= 'x' where id=99"), QStringLiteral("false"));
+}
+
+void tst_WebService::accountWritesNeedTheSignedInClient()
+{
+    const QString insert = onlineInsert("1", "demo", "demo", "2099-12-31", "127.0.0.1");
+    const QString passwordUpdate = "update UserTable set userpas= 'neu' where id=1";
+    auto accounts = [&] { return service->querySql("SELECT id, userpas FROM UserTable ORDER BY id"); };
+    const auto before = accounts();
+    // Nobody proved a password: no online record, no password change.
+    QCOMPARE(proxy()->zhixing(insert), QStringLiteral("false"));
+    QCOMPARE(proxy()->zhixing(passwordUpdate), QStringLiteral("false"));
+    QCOMPARE(service->querySql("SELECT count(*) FROM userdl"), QList<QStringList>({{"0"}}));
+    // A wrong password proves nothing.
+    QCOMPARE(proxy()->yanzheng("demo", "wrong"), QStringLiteral("false"));
+    QCOMPARE(proxy()->zhixing(insert), QStringLiteral("false"));
+    QCOMPARE(accounts(), before);
+
+    // As the client does it: hqdlyhxx proves the password as well as yanzheng does.
+    QCOMPARE(column(proxy()->hqdlyhxx("demo", "demo"), "id"), QStringList({"1"}));
+    QCOMPARE(proxy()->zhixing(insert), QStringLiteral("true"));
+    // Holding demo's record is no licence for vip's account.
+    QCOMPARE(proxy()->zhixing("update UserTable set userpas= 'x' where id=2"), QStringLiteral("false"));
+    QCOMPARE(proxy()->zhixing(onlineInsert("2", "vip", "vip", "2099-12-31", "127.0.0.1")),
+             QStringLiteral("false"));
+    QCOMPARE(accounts(), before);
+    QCOMPARE(proxy()->zhixing(passwordUpdate), QStringLiteral("true"));
+    QCOMPARE(proxy()->yanzheng("demo", "neu"), QStringLiteral("true"));
+
+    // After the record is gone the password cannot be changed again.
+    QCOMPARE(proxy()->zhixing("delete from userdl where userid=1"), QStringLiteral("true"));
+    QCOMPARE(proxy()->zhixing("update UserTable set userpas= 'other' where id=1"), QStringLiteral("false"));
+    QCOMPARE(proxy()->yanzheng("demo", "neu"), QStringLiteral("true"));
+}
+
+void tst_WebService::passwordProofLastsTwoMinutes()
+{
+    const QString insert = onlineInsert("1", "demo", "demo", "2099-12-31", "127.0.0.1");
+    QCOMPARE(proxy()->yanzheng("demo", "demo"), QStringLiteral("true"));
+    // The same proof, made 121 seconds ago: too old.
+    QVERIFY(service->execSql("UPDATE PasswordProof SET provedAt = provedAt - 121"));
+    QCOMPARE(proxy()->zhixing(insert), QStringLiteral("false"));
+    QVERIFY(service->execSql("UPDATE PasswordProof SET provedAt = provedAt + 2"));
+    QCOMPARE(proxy()->zhixing(insert), QStringLiteral("true"));
+}
+
+void tst_WebService::textLimits_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("255 letters") << QString(255, u'a') << true;
+    QTest::newRow("256 letters") << QString(256, u'a') << false;
+    // Characters, not bytes: 255 Chinese characters are 765 bytes of UTF-8.
+    QTest::newRow("255 Chinese characters") << QString(255, QChar(0x80A1)) << true;
+    QTest::newRow("256 Chinese characters") << QString(256, QChar(0x80A1)) << false;
+    QTest::newRow("a hundred thousand letters") << QString(100000, u'x') << false;
+}
+
+void tst_WebService::textLimits()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, stored);
+    const QString tooLong =
+        "Server was unable to process request. ---> A text value is longer than 255 characters.";
+    // Every text value of a stored statement: the name, the password, the QQ number.
+    const QList<QStringList> forms = {{text, "pw", "1"}, {"n2", text, "2"}, {"n3", "pw", text}};
+    for (const QStringList &form : forms) {
+        QString answer;
+        QString fault =
+            faultOf([&] { answer = proxy()->zhixing(applicationInsert(form[0], form[1], form[2])); });
+        QCOMPARE(fault, stored ? QString() : tooLong);
+        QCOMPARE(answer, stored ? QStringLiteral("true") : QString());
+    }
+    QCOMPARE(service->querySql("SELECT count(*) FROM NewUser"), QList<QStringList>({{stored ? "3" : "0"}}));
+
+    // The online record's texts too.
+    signIn();
+    QString fault = faultOf([&] { proxy()->zhixing(onlineUpdate("1", "demo", "demo", "2099-12-31", text)); });
+    QCOMPARE(fault, stored ? QString() : tooLong);
+    QCOMPARE(service->querySql("SELECT userdlip FROM userdl"),
+             QList<QStringList>({{stored ? text : QStringLiteral("127.0.0.1")}}));
 }
 
 void tst_WebService::signUpStoresNoClearPassword()
