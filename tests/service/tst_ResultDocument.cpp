@@ -1,8 +1,11 @@
 #include "ResultDocument.h"
 #include "TextConversions.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QtTest>
 
+#include <functional>
 #include <stdexcept>
 
 namespace {
@@ -31,6 +34,29 @@ QString errorOf(const std::function<void()> &call)
     return u"<no error>"_qs;
 }
 
+// The character as text; QString::fromUcs4 would drop a byte order mark.
+QString characterText(char32_t character)
+{
+    return QStringView(QChar::fromUcs4(character)).toString();
+}
+
+// What Qt's GBK codec makes of each character on its own: a character it cannot encode, or
+// encodes to nothing, reads "?".
+QString codecTripOfEach(const QList<char32_t> &characters)
+{
+    QStringEncoder encoder("GBK");
+    QStringDecoder decoder("GBK");
+    QString expected;
+    for (const char32_t character : characters) {
+        const QString one = characterText(character);
+        const QString back = decoder.decode(encoder.encode(one));
+        encoder.resetState();
+        decoder.resetState();
+        expected += back.size() == 1 && one.size() == 1 ? back : u"?"_qs;
+    }
+    return expected;
+}
+
 } // namespace
 
 class tst_ResultDocument : public QObject
@@ -48,6 +74,13 @@ private slots:
     void malformedAnswer();
     void loadReplacesTheDocument();
     void textsOutliveTheDocument();
+    void textsSurviveLaterLoads();
+    void nulCharacter_data();
+    void nulCharacter();
+    void references_data();
+    void references();
+    void everyCharacterReadsAsTheCodecTripsIt_data();
+    void everyCharacterReadsAsTheCodecTripsIt();
     void readsInAnyOrder_data();
     void readsInAnyOrder();
     void unreadElementContentDoesNotStopTheLoad();
@@ -244,6 +277,141 @@ void tst_ResultDocument::textsOutliveTheDocument()
         read[i].prepend(u"-"_qs);
     for (qsizetype i = 0; i < read.size(); ++i)
         QCOMPARE(read[i], i % 2 == 0 ? expected[i] + u"+"_qs : u"-"_qs + expected[i]);
+}
+
+void tst_ResultDocument::textsSurviveLaterLoads()
+{
+    // Each load writes its texts where the texts of the load before were: a text read
+    // earlier must not see them.
+    const auto rowsOf = [](int load) {
+        QStringList rows;
+        for (int i = 0; i < 300; ++i)
+            rows.append(field(u"id"_qs, QString::number(load * 1000 + i)) +
+                        field(u"czly"_qs, u"第%1次，第%2行"_qs.arg(load).arg(i)));
+        return dataSet(rows);
+    };
+    QList<QPair<QString, QString>> kept; // read, expected
+    {
+        ResultDocument document;
+        for (int load = 0; load < 5; ++load) {
+            document.load(rowsOf(load));
+            for (int row = 0; row < document.rowCount(); row += 7) {
+                kept.append({document.fieldText(row, u"czly"_qs), u"第%1次，第%2行"_qs.arg(load).arg(row)});
+                kept.append({document.fieldText(row, u"id"_qs), QString::number(load * 1000 + row)});
+            }
+            // A refused answer and a small one in between.
+            QVERIFY(!errorOf([&] { document.load(u"<a><b><c>x&#0;</c></b></a>"_qs); }).isEmpty());
+            document.load(dataSet({field(u"czly"_qs, u"短"_qs)}));
+            kept.append({document.fieldText(0, u"czly"_qs), u"短"_qs});
+        }
+    }
+    // The document is gone too.
+    QCOMPARE(kept.size(), 5 * (2 * 43 + 1));
+    for (const auto &[read, expected] : kept)
+        QCOMPARE(read, expected);
+}
+
+void tst_ResultDocument::nulCharacter_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("error");
+
+    const QString inField =
+        u"The answer is not a well-formed XML document: the field zxnr of row 1 holds the "
+        u"character 0 (NUL)"_qs;
+    const auto twoRows = [](const QString &text) {
+        return u"<a><r><zxnr>1</zxnr></r><r><id>2</id><zxnr>"_qs + text + u"</zxnr></r></a>"_qs;
+    };
+    QTest::newRow("decimal reference") << twoRows(u"ab&#0;cd"_qs) << inField;
+    QTest::newRow("leading zeros") << twoRows(u"&#0000;"_qs) << inField;
+    QTest::newRow("hexadecimal reference") << twoRows(u"ab&#x0;"_qs) << inField;
+    QTest::newRow("hexadecimal, leading zeros") << twoRows(u"&#x00000;cd"_qs) << inField;
+    QTest::newRow("after other references") << twoRows(u"&lt;&#x41;&#0;"_qs) << inField;
+    QTest::newRow("raw character in a field")
+        << twoRows(u"ab"_qs + QChar(0) + u"cd"_qs)
+        << u"The answer is not a well-formed XML document: it holds the character 0 (NUL) at offset 45"_qs;
+    QTest::newRow("raw character after the document")
+        << u"<a/>"_qs + QChar(0)
+        << u"The answer is not a well-formed XML document: it holds the character 0 (NUL) at offset 4"_qs;
+}
+
+void tst_ResultDocument::nulCharacter()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, error);
+
+    ResultDocument document;
+    document.load(dataSet({field(u"id"_qs, u"1"_qs)}));
+    // The whole answer is refused: no text cut at the NUL passes on as if it were whole.
+    QCOMPARE(errorOf([&] { document.load(answer); }), error);
+    QCOMPARE(document.rowCount(), 0);
+}
+
+void tst_ResultDocument::references_data()
+{
+    QTest::addColumn<QString>("text");     // inside a field
+    QTest::addColumn<QString>("expected"); // what the field reads
+
+    QTest::newRow("the five entities") << u"&lt;&gt;&amp;&quot;&apos;"_qs << u"<>&\"'"_qs;
+    QTest::newRow("decimal and hexadecimal") << u"&#48;&#x31;&#X32;&#x6da8;&#x6DA8;"_qs << u"01&#X32;涨涨"_qs;
+    QTest::newRow("carriage return kept") << u"a&#13;&#10;b"_qs << u"a\r\nb"_qs;
+    QTest::newRow("no semicolon, kept as it stands") << u"&#0 &#48 &lt"_qs << u"&#0 &#48 &lt"_qs;
+    QTest::newRow("no digits, kept as it stands") << u"&#; &#x; &#xg;"_qs << u"&#; &#x; &#xg;"_qs;
+    QTest::newRow("unknown entity, kept as it stands") << u"&nbsp;&;&"_qs << u"&nbsp;&;&"_qs;
+    QTest::newRow("beyond Unicode reads ?")
+        << u"&#4294967296;&#x110000;&#99999999999999999999;"_qs << u"???"_qs;
+    QTest::newRow("surrogate reads ?") << u"&#xD800;&#xDFFF;"_qs << u"??"_qs;
+    QTest::newRow("CDATA holds no references") << u"<![CDATA[&#0;&lt;&#x41;]]>"_qs << u"&#0;&lt;&#x41;"_qs;
+    QTest::newRow("reference at the end of a long text")
+        << QString(500, u'x') + u"&amp;"_qs << QString(500, u'x') + u"&"_qs;
+}
+
+void tst_ResultDocument::references()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+
+    ResultDocument document;
+    document.load(u"<a><r><zxnr>"_qs + text + u"</zxnr></r></a>"_qs);
+    QCOMPARE(document.fieldText(0, u"zxnr"_qs), expected);
+}
+
+void tst_ResultDocument::everyCharacterReadsAsTheCodecTripsIt_data()
+{
+    QTest::addColumn<bool>("asReferences");
+    QTest::newRow("characters as they are") << false;
+    QTest::newRow("character references") << true;
+}
+
+void tst_ResultDocument::everyCharacterReadsAsTheCodecTripsIt()
+{
+    QFETCH(bool, asReferences);
+
+    // Every character of the Basic Multilingual Plane but the zero, and a few beyond it.
+    // Written out, the markup characters, the carriage return (which the parser turns into
+    // a line feed) and the surrogates (which exist only in pairs) are left out.
+    QList<char32_t> characters;
+    for (char32_t c = 1; c < 0x10000; ++c) {
+        const bool surrogate = c >= 0xD800 && c < 0xE000;
+        if (asReferences || (c != u'<' && c != u'&' && c != u'\r' && !surrogate))
+            characters.append(c);
+    }
+    characters.append({0x10000, 0x1F600, 0x10FFFF});
+
+    QString text;
+    for (const char32_t c : characters)
+        text += asReferences ? u"&#x%1;"_qs.arg(uint(c), 0, 16) : characterText(c);
+    ResultDocument document;
+    document.load(u"<a><r><zxnr>"_qs + text + u"</zxnr></r></a>"_qs);
+    const QString read = document.fieldText(0, u"zxnr"_qs);
+    const QString expected = codecTripOfEach(characters);
+    for (qsizetype i = 0; i < std::min(read.size(), expected.size()); ++i) {
+        if (read[i] != expected[i])
+            QFAIL(qPrintable(
+                u"U+%1 reads U+%2, the codec gives U+%3"_qs.arg(uint(characters[i]), 4, 16, QChar(u'0'))
+                    .arg(read[i].unicode(), 4, 16, QChar(u'0'))
+                    .arg(expected[i].unicode(), 4, 16, QChar(u'0'))));
+    }
 }
 
 void tst_ResultDocument::readsInAnyOrder_data()
