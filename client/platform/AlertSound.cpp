@@ -1,0 +1,79 @@
+#include "AlertSound.h"
+
+#include "UnitGlouble.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSoundEffect>
+#include <QStandardPaths>
+#include <QUrl>
+
+AlertSound::AlertSound() = default;
+
+AlertSound &AlertSound::instance()
+{
+    static AlertSound *sound = new AlertSound; // lives as long as the process
+    return *sound;
+}
+
+QString AlertSound::shippedPath()
+{
+    return UnitGlouble.AppDir + QLatin1String(FileName);
+}
+
+QString AlertSound::inUsePath()
+{
+    const QString directory = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString path = directory + QLatin1Char('/') + QLatin1String(FileName);
+    if (!QFileInfo::exists(path) && QFileInfo::exists(shippedPath())) {
+        QDir().mkpath(directory);
+        QFile::copy(shippedPath(), path);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    return path;
+}
+
+void AlertSound::play()
+{
+    const QFileInfo file(inUsePath());
+    if (!file.isFile()) {
+        fallBack();
+        return;
+    }
+    // The settings window may have put another sound at the same path since the last time.
+    const qint64 stamp = file.lastModified().toMSecsSinceEpoch() ^ file.size();
+    if (!m_effect || m_loadedPath != file.filePath() || m_loadedStamp != stamp) {
+        delete m_effect;
+        m_effect = new QSoundEffect(this);
+        connect(m_effect, &QSoundEffect::statusChanged, this, [this, effect = m_effect] {
+            if (effect != m_effect)
+                return;
+            if (effect->status() == QSoundEffect::Error) {
+                m_playWhenLoaded = false;
+                fallBack();
+            } else if (effect->status() == QSoundEffect::Ready && m_playWhenLoaded) {
+                m_playWhenLoaded = false;
+                effect->play();
+            }
+        });
+        m_effect->setSource(QUrl::fromLocalFile(file.filePath()));
+        m_loadedPath = file.filePath();
+        m_loadedStamp = stamp;
+    }
+    if (m_effect->status() == QSoundEffect::Error) {
+        fallBack();
+        return;
+    }
+    if (m_effect->status() == QSoundEffect::Ready)
+        m_effect->play();
+    else
+        m_playWhenLoaded = true; // starts once loaded
+}
+
+void AlertSound::fallBack()
+{
+    QApplication::beep();
+    emit fellBack();
+}
