@@ -151,6 +151,28 @@ std::optional<SqlValue> Connection::scalar(const std::string &sql, const std::ve
     return rows.front().front().value;
 }
 
+std::pair<std::int64_t, std::int64_t> Connection::changeStamp()
+{
+    auto version = scalar("PRAGMA data_version");
+    auto *number = version ? std::get_if<std::int64_t>(&*version) : nullptr;
+    return {number ? *number : -1, std::int64_t(sqlite3_total_changes64(db_))};
+}
+
+std::optional<std::string> Connection::keptAnswer(const std::string &key,
+                                                  const std::pair<std::int64_t, std::int64_t> &stamp) const
+{
+    auto it = answers_.find(key);
+    if (it == answers_.end() || it->second.first != stamp || stamp.first < 0)
+        return std::nullopt;
+    return it->second.second;
+}
+
+void Connection::keepAnswer(const std::string &key, const std::pair<std::int64_t, std::int64_t> &stamp,
+                            std::string answer)
+{
+    answers_[key] = {stamp, std::move(answer)};
+}
+
 std::string sqlValueText(const SqlValue &value)
 {
     if (std::holds_alternative<std::int64_t>(value))

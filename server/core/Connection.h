@@ -49,6 +49,16 @@ public:
     // First column of the first row, if any.
     std::optional<SqlValue> scalar(const std::string &sql, const std::vector<SqlValue> &values = {});
 
+    // Changes whenever the database may have changed since the last call: a commit by any
+    // other connection or process, or a row written through this one.
+    std::pair<std::int64_t, std::int64_t> changeStamp();
+    // An answer computed from the database as it was at stamp, kept under key until the
+    // database changes.
+    std::optional<std::string> keptAnswer(const std::string &key,
+                                          const std::pair<std::int64_t, std::int64_t> &stamp) const;
+    void keepAnswer(const std::string &key, const std::pair<std::int64_t, std::int64_t> &stamp,
+                    std::string answer);
+
 private:
     sqlite3_stmt *prepare(const std::string &sql);
     void bind(sqlite3_stmt *stmt, const std::vector<SqlValue> &values,
@@ -57,6 +67,7 @@ private:
 
     sqlite3 *db_ = nullptr;
     std::map<std::string, sqlite3_stmt *> cache_;
+    std::map<std::string, std::pair<std::pair<std::int64_t, std::int64_t>, std::string>> answers_;
 };
 
 // Text of a value as the data set writes it (NULL reads as empty text).

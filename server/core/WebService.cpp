@@ -231,43 +231,52 @@ std::string WebService::ifchangetable(int userdj)
 {
     try {
         return store_.with([&](Connection &c) {
-            // With tiering a user is told only of items of his level and the public level 3.
-            bool tiered = store_.tieringOn(c);
-            std::vector<SqlValue> level{std::int64_t(userdj)};
-            auto counters =
-                tiered
-                    ? c.query(
-                          "SELECT stream, sum(added), sum(revised) FROM ChangeCounter WHERE level IN (?1, 3) "
-                          "GROUP BY stream",
-                          level)
-                    : c.query("SELECT stream, sum(added), sum(revised) FROM ChangeCounter GROUP BY stream");
-            auto counter = [&](const std::string &stream, int column) -> std::string {
-                for (const SqlRow &row : counters)
-                    if (sqlValueText(row[0].value) == stream)
-                        return sqlValueText(row[column].value);
-                return "0";
-            };
-            auto newest = [&](const std::string &table) -> std::string {
-                std::string sql = "SELECT nowtime, bt FROM " + table +
-                                  (tiered ? " WHERE XinXiDJ=?1 OR XinXiDJ=3" : "") +
-                                  " ORDER BY id DESC LIMIT 1";
-                auto rows = tiered ? c.query(sql, level) : c.query(sql);
-                // Without an item the time still takes its two items and the title one.
-                if (rows.empty())
-                    return "\"\" \"\",\"\"";
-                std::string time = DateTimeText::toSeconds(sqlValueText(rows[0][0].value));
-                if (time.empty() || time.find(' ') == std::string::npos)
-                    time = "\"\" \"\"";
-                return time + "," + quoteItem(sqlValueText(rows[0][1].value));
-            };
-            return counter("gptj", 1) + "," + counter("gptj", 2) + "," + counter("smnc", 1) + "," +
-                   counter("smnc", 2) + "," + newest("smnc") + "," + counter("smjm", 1) + "," +
-                   counter("smjm", 2) + "," + newest("smjm") + "," + counter("spzx", 1) + "," +
-                   counter("spzx", 2);
+            // Every subscriber asks this each poll, and the answer changes only with the
+            // data: it is kept per level until the database changes.
+            auto stamp = c.changeStamp();
+            std::string key = "ifchangetable " + std::to_string(userdj);
+            if (auto kept = c.keptAnswer(key, stamp))
+                return *kept;
+            std::string answer = changeCounterText(c, userdj);
+            c.keepAnswer(key, stamp, answer);
+            return answer;
         });
     } catch (const std::runtime_error &error) {
         throw ServerFault(error.what());
     }
+}
+
+std::string WebService::changeCounterText(Connection &c, int userdj)
+{
+    // With tiering a user is told only of items of his level and the public level 3.
+    bool tiered = store_.tieringOn(c);
+    std::vector<SqlValue> level{std::int64_t(userdj)};
+    auto counters =
+        tiered ? c.query("SELECT stream, sum(added), sum(revised) FROM ChangeCounter WHERE level IN (?1, 3) "
+                         "GROUP BY stream",
+                         level)
+               : c.query("SELECT stream, sum(added), sum(revised) FROM ChangeCounter GROUP BY stream");
+    auto counter = [&](const std::string &stream, int column) -> std::string {
+        for (const SqlRow &row : counters)
+            if (sqlValueText(row[0].value) == stream)
+                return sqlValueText(row[column].value);
+        return "0";
+    };
+    auto newest = [&](const std::string &table) -> std::string {
+        std::string sql = "SELECT nowtime, bt FROM " + table +
+                          (tiered ? " WHERE XinXiDJ=?1 OR XinXiDJ=3" : "") + " ORDER BY id DESC LIMIT 1";
+        auto rows = tiered ? c.query(sql, level) : c.query(sql);
+        // Without an item the time still takes its two items and the title one.
+        if (rows.empty())
+            return "\"\" \"\",\"\"";
+        std::string time = DateTimeText::toSeconds(sqlValueText(rows[0][0].value));
+        if (time.empty() || time.find(' ') == std::string::npos)
+            time = "\"\" \"\"";
+        return time + "," + quoteItem(sqlValueText(rows[0][1].value));
+    };
+    return counter("gptj", 1) + "," + counter("gptj", 2) + "," + counter("smnc", 1) + "," +
+           counter("smnc", 2) + "," + newest("smnc") + "," + counter("smjm", 1) + "," + counter("smjm", 2) +
+           "," + newest("smjm") + "," + counter("spzx", 1) + "," + counter("spzx", 2);
 }
 
 std::string WebService::hqdlsj(const std::string &userid)

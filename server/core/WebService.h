@@ -52,6 +52,8 @@ public:
                                                 const std::string &address);
 
 private:
+    std::string changeCounterText(Connection &connection, int userdj);
+
     Store &store_;
     LoginThrottle throttle_;
 };
