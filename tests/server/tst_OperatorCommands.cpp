@@ -95,6 +95,12 @@ void tst_OperatorCommands::badInvocationsChangeNothing_data()
         << QStringList{"revise", "news", "99", "--text", "x"} << "no item";
     QTest::newRow("approve a missing application")
         << QStringList{"applications", "approve", "x"} << "no application";
+    QTest::newRow("trusted proxy not an address")
+        << QStringList{"serve", "--listen", "127.0.0.1:0", "--trusted-proxy", "proxy.example"}
+        << "--trusted-proxy takes an IPv4 or IPv6 address";
+    QTest::newRow("no connection per address")
+        << QStringList{"serve", "--listen", "127.0.0.1:0", "--max-connections-per-address", "0"}
+        << "positive";
 }
 
 void tst_OperatorCommands::badInvocationsChangeNothing()
