@@ -266,10 +266,11 @@ struct ResultDocument::Impl
         return false;
     }
 
-    void readField(pugi::xml_node element, Row &row, const Row &previous, std::uint64_t &seen)
+    void readField(pugi::xml_node element, const char *name, Row &row, const Row &previous,
+                   std::uint64_t &seen)
     {
         Field field;
-        field.name = nameOf(element.name(), previous, row.count);
+        field.name = nameOf(name, previous, row.count);
         field.shadowed = isShadowed(field, row, seen);
         // The parser keeps the text of an element whose first content is text in the
         // element itself (see load); anything after it is a child node.
@@ -299,8 +300,9 @@ struct ResultDocument::Impl
             std::uint64_t seen = 0; // names below 64 in the row so far
             for (pugi::xml_node child = rowNode.first_child(); child; child = child.next_sibling()) {
                 // Text beside the fields (a row with mixed content) is a node without a name.
-                if (*child.name())
-                    readField(child, row, previous, seen);
+                const char *const name = child.name();
+                if (*name)
+                    readField(child, name, row, previous, seen);
             }
             rows.push_back(row);
             previous = row;
