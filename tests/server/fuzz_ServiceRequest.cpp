@@ -1,8 +1,10 @@
-// libFuzzer target for what a request carries: the SOAP request parser, the statement
-// matcher, the date-time reader and the XML escaping of answers. Built and run by
-// scripts/fuzz-server with clang's -fsanitize=fuzzer,address.
+// libFuzzer target for what a request carries: the HTTP request parser with its limits, the
+// SOAP request parser, the statement matcher, the date-time reader and the XML escaping of
+// answers. Built and run by scripts/fuzz-server with clang's -fsanitize=fuzzer,address.
+#include "ClientAddress.h"
 #include "DataSetWriter.h"
 #include "DateTimeText.h"
+#include "HttpRequestParser.h"
 #include "ServiceError.h"
 #include "SoapEnvelope.h"
 #include "SoapRequest.h"
@@ -11,6 +13,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -61,6 +64,49 @@ void checkStatement(const std::string &sql)
     }
 }
 
+// Bytes as they come off a connection, in pieces of varying size: whatever the parser
+// accepts stays within its limits and has unambiguous framing.
+void checkHttpHead(const std::string &bytes)
+{
+    HttpRequestParser::Limits limits{512, 8, 1024};
+    HttpRequestParser parser(limits);
+    boost::beast::error_code error;
+    size_t offset = 0, piece = 1;
+    while (offset < bytes.size() && !parser.is_done()) {
+        size_t available = std::min(bytes.size() - offset, piece);
+        size_t used = parser.put(boost::asio::buffer(bytes.data() + offset, available), error);
+        if (error == boost::beast::http::error::need_more) {
+            if (offset + available == bytes.size())
+                break;
+            piece = piece * 2 + 1; // the unread part is offered again with more after it
+            error = {};
+            continue;
+        }
+        if (error)
+            break;
+        offset += used;
+    }
+    const HttpRequest &request = parser.request();
+    check(request.headers.size() <= limits.headerCount);
+    check(request.body.size() <= limits.bodyBytes);
+    if (!error && parser.is_done()) {
+        check(request.headerValues("Content-Length").size() <= 1);
+        for (const std::string &coding : request.headerValues("Transfer-Encoding"))
+            check(coding.size() == 7);
+    }
+    if (error)
+        check(HttpRequestParser::refusalStatus(error) >= 400);
+    // Forwarded addresses from a trusted peer: an address or a refusal, never other text.
+    auto address = ClientAddress({"127.0.0.1"}).resolve("127.0.0.1", request.headerValues("X-Forwarded-For"));
+    if (address)
+        check(ClientAddress::normalise(*address) == address);
+    auto query =
+        decodeQuery(request.target.substr(std::min(request.target.size(), request.target.find('?') + 1)));
+    if (query)
+        for (const auto &[name, value] : *query)
+            check(value.find('\0') == std::string::npos && name.find('\0') == std::string::npos);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -68,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size == 0)
         return 0;
     const std::string input(reinterpret_cast<const char *>(data) + 1, size - 1);
-    switch (data[0] % 4) {
+    switch (data[0] % 5) {
     case 0: { // a whole request body, with the parameters going on to the matcher
         static const char *const actions[] = {
             "\"http://tempuri.org/zhixing\"", "\"http://tempuri.org/hqsfczjl\"",
@@ -107,6 +153,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     case 3:
         checkAnswerWellFormed(input);
         checkAnswerWellFormed(DataSetWriter::write({{{"t", "TEXT", input}}}));
+        break;
+    case 4:
+        checkHttpHead(input);
         break;
     }
     return 0;
