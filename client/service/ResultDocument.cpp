@@ -1,6 +1,7 @@
 #include "ResultDocument.h"
 
 #include "GbkCodePage.h"
+#include "XmlReference.h"
 
 #include <pugixml.hpp>
 
@@ -55,64 +56,10 @@ void refuseRawNul(const QByteArray &utf8)
                                                                             utf8.constData()));
 }
 
-// The parser leaves references in texts alone (see ResultDocument::load): the texts are
-// decoded here, in the same pass as their trip through the GBK table.
-constexpr char32_t NotAReference = std::numeric_limits<char32_t>::max();
-// Past the last Unicode character every number reads alike; it also keeps the sum small.
-constexpr char32_t BeyondUnicode = 0x110000;
-
-int digitValue(char c, int base)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (base == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
-        return (c | 0x20) - 'a' + 10;
-    return -1;
-}
-
-// "&#38;" or "&#x26;" at p; p moves past it.
-char32_t readCharacterReference(const char *&p)
-{
-    const char *q = p + 2;
-    const bool hexadecimal = *q == 'x';
-    const int base = hexadecimal ? 16 : 10;
-    q += hexadecimal ? 1 : 0;
-    const char *const digits = q;
-    char32_t value = 0;
-    for (int digit; (digit = digitValue(*q, base)) >= 0; ++q)
-        value = std::min<char32_t>(value * base + digit, BeyondUnicode);
-    if (q == digits || *q != ';')
-        return NotAReference;
-    p = q + 1;
-    return value;
-}
-
-// The character that the reference at p names, p moved past it; NotAReference, p left
-// alone, for an '&' that starts no reference (kept as it stands, as the parser would).
-char32_t readReference(const char *&p)
-{
-    if (p[1] == '#')
-        return readCharacterReference(p);
-    struct Entity
-    {
-        std::string_view name;
-        char32_t character;
-    };
-    static constexpr Entity entities[] = {
-        {"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''}};
-    for (const Entity &entity : entities) {
-        // strncmp stops at the text's terminating zero.
-        if (std::strncmp(p + 1, entity.name.data(), entity.name.size()) == 0) {
-            p += 1 + entity.name.size();
-            return entity.character;
-        }
-    }
-    return NotAReference;
-}
-
 enum class Decoded { Done, NoRoom, Nul };
 
-// Decodes a zero-terminated text of the parsed answer into out, up to limit.
+// Decodes a zero-terminated text of the parsed answer into out, up to limit, references
+// (which the parser left alone, see ResultDocument::load) expanded in the same pass.
 Decoded decodeText(const char *text, bool expandReferences, char16_t *&out, const char16_t *limit)
 {
     for (;;) {
@@ -122,10 +69,10 @@ Decoded decodeText(const char *text, bool expandReferences, char16_t *&out, cons
             return Decoded::Done;
         if (out == limit)
             return Decoded::NoRoom;
-        const char32_t character = readReference(text);
+        const char32_t character = XmlReference::read(text);
         if (character == 0)
             return Decoded::Nul;
-        if (character == NotAReference) {
+        if (character == XmlReference::None) {
             *out++ = u'&';
             ++text;
         } else {

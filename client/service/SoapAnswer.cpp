@@ -1,7 +1,10 @@
 #include "SoapAnswer.h"
 
+#include "XmlReference.h"
+
 #include <pugixml.hpp>
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -15,6 +18,47 @@ constexpr const char *EnvelopeNamespace = "http://schemas.xmlsoap.org/soap/envel
     throw std::runtime_error(message.toStdString());
 }
 
+void appendUtf8(std::string &out, char32_t character)
+{
+    // A number that names no character (a surrogate, beyond Unicode) reads as U+FFFD.
+    if ((character >= 0xD800 && character < 0xE000) || character >= XmlReference::BeyondUnicode)
+        character = 0xFFFD;
+    if (character < 0x80) {
+        out += static_cast<char>(character);
+    } else if (character < 0x800) {
+        out += static_cast<char>(0xC0 | (character >> 6));
+        out += static_cast<char>(0x80 | (character & 0x3F));
+    } else if (character < 0x10000) {
+        out += static_cast<char>(0xE0 | (character >> 12));
+        out += static_cast<char>(0x80 | ((character >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (character & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (character >> 18));
+        out += static_cast<char>(0x80 | ((character >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((character >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (character & 0x3F));
+    }
+}
+
+// The text with its references expanded (the parser leaves them, see Envelope). A
+// reference to the character 0 becomes a zero byte, for textOf to refuse.
+std::string expanded(const char *text)
+{
+    std::string out;
+    while (const char *const ampersand = std::strchr(text, '&')) {
+        out.append(text, static_cast<size_t>(ampersand - text));
+        text = ampersand;
+        const char32_t character = XmlReference::read(text);
+        if (character == XmlReference::None) {
+            out += '&';
+            ++text;
+        } else {
+            appendUtf8(out, character);
+        }
+    }
+    return out + text;
+}
+
 std::string_view localName(const pugi::xml_node &node)
 {
     const std::string_view name = node.name();
@@ -24,7 +68,7 @@ std::string_view localName(const pugi::xml_node &node)
 
 // Prefixes are whatever the service picked ("soap", "soap11env", "SOAP-ENV", none): an
 // element is identified by its namespace, found through the xmlns declarations in scope.
-std::string_view namespaceOf(const pugi::xml_node &node)
+std::string namespaceOf(const pugi::xml_node &node)
 {
     const std::string_view name = node.name();
     const size_t colon = name.find(':');
@@ -33,7 +77,7 @@ std::string_view namespaceOf(const pugi::xml_node &node)
                                       : "xmlns:" + std::string(name.substr(0, colon));
     for (pugi::xml_node scope = node; scope && scope.type() == pugi::node_element; scope = scope.parent()) {
         if (const pugi::xml_attribute declared = scope.attribute(attribute.c_str()))
-            return declared.value();
+            return expanded(declared.value());
     }
     return {};
 }
@@ -52,14 +96,19 @@ pugi::xml_node firstElement(const pugi::xml_node &parent)
     return {};
 }
 
-// All character data of an element: text and CDATA sections, in order.
+// All character data of an element: text and CDATA sections, in order. No XML document
+// holds the character 0; cut there, the text would pass on as something never sent.
 QString textOf(const pugi::xml_node &element)
 {
     std::string text;
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+        if (child.type() == pugi::node_pcdata)
+            text += expanded(child.value());
+        else if (child.type() == pugi::node_cdata)
             text += child.value();
     }
+    if (text.find('\0') != std::string::npos)
+        fail(QStringLiteral("The answer is not well-formed XML: it holds the character 0 (NUL)"));
     return QString::fromStdString(text);
 }
 
@@ -71,10 +120,12 @@ struct Envelope
 
     explicit Envelope(const QByteArray &body)
     {
-        // Whitespace-only text is kept: a result of blanks is still a result.
-        const pugi::xml_parse_result result =
-            document.load_buffer(body.constData(), static_cast<size_t>(body.size()),
-                                 pugi::parse_default | pugi::parse_ws_pcdata, pugi::encoding_auto);
+        // Whitespace-only text is kept: a result of blanks is still a result. References are
+        // left in the text, to be expanded by textOf: the parser would cut a text at a
+        // reference to the character 0 without a word.
+        constexpr unsigned options = (pugi::parse_default & ~pugi::parse_escapes) | pugi::parse_ws_pcdata;
+        const pugi::xml_parse_result result = document.load_buffer(
+            body.constData(), static_cast<size_t>(body.size()), options, pugi::encoding_auto);
         if (!result)
             return;
         parsed = true;

@@ -319,6 +319,19 @@ void tst_SoapProxy::failures_data()
         << u"The answer to hqdlsj holds no hqdlsjResponse element in a SOAP body"_qs;
     QTest::newRow("malformed XML") << 200 << xml << QByteArray("<soap:Envelope><soap:Body>")
                                    << u"The answer to hqdlsj is not well-formed XML"_qs;
+    // A text cut at the NUL would pass on as a login time, a counter list or a document
+    // the service never sent.
+    const QString nul = u"The answer is not well-formed XML: it holds the character 0 (NUL)"_qs;
+    QTest::newRow("NUL in the result")
+        << 200 << xml << QByteArray::fromStdString(responseEnvelope("hqdlsj", "2011-06-10&#0;09:31:05"))
+        << nul;
+    QTest::newRow("NUL in the result, hexadecimal")
+        << 200 << xml << QByteArray::fromStdString(responseEnvelope("hqdlsj", "&#x000;")) << nul;
+    QTest::newRow("NUL in the fault string")
+        << 500 << xml << QByteArray::fromStdString(faultEnvelope("bad&#0; wrong")) << nul;
+    QTest::newRow("NUL written out in the result")
+        << 200 << xml << QByteArray::fromStdString(responseEnvelope("hqdlsj", std::string("ab\0cd", 5)))
+        << u"The answer to hqdlsj is not well-formed XML"_qs;
 }
 
 void tst_SoapProxy::failures()
@@ -376,6 +389,13 @@ void tst_SoapProxy::answerShapes_data()
                       "xmlns=\"http://tempuri.org/\"><hqdlsjResult><![CDATA[<x>]]>&amp;y</hqdlsjResult>"
                       "</hqdlsjResponse></Body></Envelope>")
         << u"<x>&y"_qs;
+    QTest::newRow("references, and a namespace written with one")
+        << http11
+        << QByteArray(
+               "<Envelope xmlns=\"http&#58;//schemas.xmlsoap.org/soap/envelope/\"><Body><hqdlsjResponse "
+               "xmlns=\"http://tempuri.org/\"><hqdlsjResult>&lt;&#x6DA8;&#26009;&#x1F600;&amp;&nbsp;&#X41;"
+               "</hqdlsjResult></hqdlsjResponse></Body></Envelope>")
+        << u"<涨料?&&nbsp;&#X41;"_qs;
     QTest::newRow("result element left out (null text)")
         << http11 << QByteArray::fromStdString(envelope("<hqdlsjResponse xmlns=\"http://tempuri.org/\" />"))
         << QString();
