@@ -14,7 +14,9 @@ public:
     ResultDocument(const ResultDocument &) = delete;
     ResultDocument &operator=(const ResultDocument &) = delete;
 
-    // Replaces the current document. Characters outside GBK read back as "?".
+    // Replaces the current document. Characters outside GBK read back as "?". An answer
+    // that is not well-formed XML, or whose field texts hold the character 0, is refused
+    // with an error and leaves an empty document.
     void load(const QString &answer);
 
     int rowCount() const;

@@ -160,6 +160,8 @@ void readSoapAnswer(const std::uint8_t *data, std::size_t size)
     } catch (const std::runtime_error &) {
         return;
     }
+    if (result.contains(QChar(0)))
+        finding("a SOAP result holds a NUL", result);
     loadAndRead(TextConversions::throughGbk(result));
 }
 
