@@ -49,3 +49,9 @@ void LoginThrottle::dropForgiven(Clock::time_point now)
             it = it->second.count <= median ? failures_.erase(it) : std::next(it);
     }
 }
+
+std::size_t LoginThrottle::trackedAddresses()
+{
+    std::lock_guard lock(mutex_);
+    return failures_.size();
+}

@@ -29,6 +29,7 @@ public:
     // How long to hold the next password check from this address.
     std::chrono::milliseconds delayFor(const std::string &address, Clock::time_point now = Clock::now());
     void recordFailure(const std::string &address, Clock::time_point now = Clock::now());
+    std::size_t trackedAddresses();
 
 private:
     struct Failures
