@@ -144,6 +144,8 @@ private slots:
     void millionHeadersRefusedEarly();
     void announcedBodyTooLargeRefusedAtOnce();
     void slowHeadCutAtDeadline();
+    void continueBeforeBody();
+    void pipelinedRequestsAnsweredInOrder();
     void connectionsCappedPerAddress();
     void loginSlowdownPerAddress();
 
@@ -693,6 +695,37 @@ void tst_ServiceHttp::slowHeadCutAtDeadline()
     }
     QVERIFY2(!open, "a request sent one byte at a time was kept open for 20 s");
     QTRY_VERIFY_WITH_TIMEOUT(service->serverLog().contains(" 127.0.0.3 - - - 408 "), 5000);
+}
+
+void tst_ServiceHttp::continueBeforeBody()
+{
+    const QByteArray body = QByteArray::fromStdString(envelope("jian", "<i>5</i><j>7</j>"));
+    RawConnection connection(service->port());
+    QVERIFY(
+        connection.send("POST /WebService.asmx HTTP/1.1\r\nHost: x\r\nContent-Type: text/xml\r\nSOAPAction: "
+                        "\"http://tempuri.org/jian\"\r\nExpect: 100-continue\r\nConnection: close\r\n"
+                        "Content-Length: " +
+                        QByteArray::number(body.size()) + "\r\n\r\n"));
+    // The go-ahead comes before any byte of the body is sent.
+    QCOMPARE(connection.readAll(1000), QByteArray("HTTP/1.1 100 Continue\r\n\r\n"));
+    QVERIFY(connection.send(body));
+    const QByteArray answer = connection.readAll();
+    QCOMPARE(statusLine(answer), QStringLiteral("HTTP/1.1 200 OK"));
+    QVERIFY(answer.contains("<jianResult>-2</jianResult>"));
+}
+
+void tst_ServiceHttp::pipelinedRequestsAnsweredInOrder()
+{
+    QByteArray first = soapPost("jian", "<i>5</i><j>7</j>");
+    first.replace("Connection: close\r\n", "");
+    RawConnection connection(service->port());
+    // Both requests in one piece: the second must not be lost in the first one's buffer.
+    QVERIFY(connection.send(first + "GET /IP.aspx HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"));
+    const QByteArray answers = connection.readAll();
+    int soap = int(answers.indexOf("<jianResult>-2</jianResult>"));
+    int address = int(answers.lastIndexOf("\r\n\r\n127.0.0.1"));
+    QVERIFY2(soap > 0 && address > soap, answers.constData());
+    QVERIFY(connection.closedByPeer());
 }
 
 void tst_ServiceHttp::connectionsCappedPerAddress()
