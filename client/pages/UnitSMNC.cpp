@@ -1,0 +1,340 @@
+#include "UnitSMNC.h"
+
+#include "AlertQueries.h"
+#include "BusyCursor.h"
+#include "ChangeCounters.h"
+#include "ServiceClient.h"
+#include "SqlText.h"
+#include "StringGrid.h"
+#include "TextConversions.h"
+#include "UnitGlouble.h"
+
+#include <QDate>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include <exception>
+
+namespace {
+
+// The service's answers carry no declaration; the client reads them as declared GB2312.
+const QString XmlDeclaration = QStringLiteral("<?xml version=\"1.0\" encoding=\"gb2312\"?> ");
+
+const QStringList AlertHeaders = {QStringLiteral("ID"),       QStringLiteral("弹出时间"),
+                                  QStringLiteral("股票代码"), QStringLiteral("股票名称"),
+                                  QStringLiteral("操作方式"), QStringLiteral("操作理由")};
+const QStringList NewsHeaders = {QStringLiteral("ID"), QStringLiteral("弹出时间"), QStringLiteral("资讯类型"),
+                                 QStringLiteral("资讯内容")};
+
+// The fields written into columns 1.. of each kind of grid; column 1 is the time.
+const QStringList AlertFields = {QStringLiteral("nowtime"), QStringLiteral("gupiaodaima"),
+                                 QStringLiteral("jg"), QStringLiteral("czfs"), QStringLiteral("czly")};
+const QStringList NewsFields = {QStringLiteral("nowtime"), QStringLiteral("zxlx"), QStringLiteral("zxnr")};
+
+const QStringList AlertLabels = {QStringLiteral("弹出时间："), QStringLiteral("股票代码："),
+                                 QStringLiteral("股票名称："), QStringLiteral("操作方式："),
+                                 QStringLiteral("操作理由：")};
+const QStringList NewsLabels = {QStringLiteral("弹出时间："), QStringLiteral("资讯类型："),
+                                QStringLiteral("资讯内容：")};
+
+constexpr int UpperBandHeight = 218;
+constexpr int QueryStripHeight = 28;
+
+// "  yyyy-mm-dd hh:nn:ss" out of the service's 2011-06-10T09:31:05.1234567+08:00; a shorter
+// text is shown whole.
+QString listTime(const QString &nowtime)
+{
+    return QStringLiteral("  ") + TextConversions::dateTimeCut(TextConversions::trim(nowtime));
+}
+
+// The service reads dates between "#" marks as yyyy-mm-dd, whatever the user's regional
+// settings would write.
+QString jetDate(const QDate &date)
+{
+    return date.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+// From midnight at the start of `from` up to and including midnight at the end of `to`.
+QString historyQuery(const QDate &from, const QDate &to)
+{
+    QString sql = UnitGlouble.UserTiering
+                      ? QStringLiteral("select * from Tuijiangupiao where (XinXiDJ=") +
+                            SqlText::integer(UnitGlouble.UserLevel) + QStringLiteral(" or XinXiDJ=3) and ")
+                      : QStringLiteral("select * from Tuijiangupiao where ");
+    return sql + QStringLiteral(" nowtime>=#") + jetDate(from) + QStringLiteral("# and nowtime<=#") +
+           jetDate(to.addDays(1)) + QStringLiteral("#   ") + QStringLiteral(" order by id desc ");
+}
+
+QGroupBox *groupBox(const QString &title, QWidget *parent, QWidget *content)
+{
+    auto *box = new QGroupBox(title, parent);
+    auto *layout = new QVBoxLayout(box);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(0);
+    if (content)
+        layout->addWidget(content);
+    return box;
+}
+
+QDateEdit *datePicker(QWidget *parent)
+{
+    auto *picker = new QDateEdit(parent);
+    picker->setCalendarPopup(true);
+    picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    return picker;
+}
+
+} // namespace
+
+TFormSMNC::TFormSMNC(QWidget *hostPanel) : Tmain()
+{
+    resize(956, 597);
+    auto *upper = new QWidget(this);
+    upper->setFixedHeight(UpperBandHeight);
+    buildUpperBand(upper);
+    auto *lower = new QWidget(this);
+    buildLowerBand(lower);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(upper);
+    layout->addWidget(lower, 1);
+
+    connect(StringGrid1, &StringGrid::doubleClicked, this, &TFormSMNC::StringGrid1DblClick);
+    connect(StringGrid2, &StringGrid::doubleClicked, this, &TFormSMNC::StringGrid2DblClick);
+    connect(StringGrid3, &StringGrid::doubleClicked, this, &TFormSMNC::StringGrid3DblClick);
+    connect(Button2, &QPushButton::clicked, this, &TFormSMNC::Button2Click);
+
+    FormCreate();
+    embedInto(hostPanel);
+}
+
+TFormSMNC::~TFormSMNC()
+{
+    FormDestroy();
+}
+
+void TFormSMNC::buildUpperBand(QWidget *band)
+{
+    StringGrid1 = new StringGrid(AlertHeaders.size());
+    GroupBox1 = groupBox(QStringLiteral("今日预警股票"), band, StringGrid1);
+    GroupBox1->setFixedWidth(449);
+    Memo1 = new QPlainTextEdit;
+    Memo1->setReadOnly(true);
+    GroupBox2 = groupBox(QStringLiteral("详细内容"), band, Memo1);
+
+    auto *layout = new QHBoxLayout(band);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(GroupBox1);
+    layout->addWidget(GroupBox2, 1);
+
+    const int widths[] = {0, 135, 67, 57, 64, 97};
+    for (int column = 1; column < 6; ++column)
+        StringGrid1->setColWidth(column, widths[column]);
+}
+
+void TFormSMNC::buildLowerBand(QWidget *band)
+{
+    GroupBox3 = groupBox(QStringLiteral("历史预警记录"), band, nullptr);
+    GroupBox3->setFixedWidth(448);
+    GroupBox3->layout()->addWidget(buildQueryStrip(GroupBox3));
+    StringGrid2 = new StringGrid(AlertHeaders.size());
+    GroupBox3->layout()->addWidget(StringGrid2);
+    StringGrid3 = new StringGrid(NewsHeaders.size());
+    GroupBox4 = groupBox(QStringLiteral("实盘资讯"), band, StringGrid3);
+
+    auto *layout = new QHBoxLayout(band);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(GroupBox3);
+    layout->addWidget(GroupBox4, 1);
+
+    const int historyWidths[] = {0, 135, 66, 60, 65, 94};
+    for (int column = 1; column < 6; ++column)
+        StringGrid2->setColWidth(column, historyWidths[column]);
+    const int newsWidths[] = {0, 142, 62, 126};
+    for (int column = 1; column < 4; ++column)
+        StringGrid3->setColWidth(column, newsWidths[column]);
+}
+
+QWidget *TFormSMNC::buildQueryStrip(QWidget *parent)
+{
+    auto *strip = new QWidget(parent);
+    strip->setFixedHeight(QueryStripHeight);
+    Label1 = new QLabel(QStringLiteral("时间起："), strip);
+    DateTimePicker1 = datePicker(strip);
+    Label2 = new QLabel(QStringLiteral("时间止："), strip);
+    DateTimePicker2 = datePicker(strip);
+    Button2 = new QPushButton(QStringLiteral("查询"), strip);
+
+    auto *layout = new QHBoxLayout(strip);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(4);
+    for (QWidget *widget : {static_cast<QWidget *>(Label1), static_cast<QWidget *>(DateTimePicker1),
+                            static_cast<QWidget *>(Label2), static_cast<QWidget *>(DateTimePicker2),
+                            static_cast<QWidget *>(Button2)})
+        layout->addWidget(widget);
+    layout->addStretch(1);
+    return strip;
+}
+
+void TFormSMNC::FormCreate()
+{
+    UnitGlouble.AlertListOpen = true;
+}
+
+void TFormSMNC::FormDestroy()
+{
+    UnitGlouble.AlertListOpen = false;
+}
+
+void TFormSMNC::showEvent(QShowEvent *event)
+{
+    Tmain::showEvent(event);
+    // The page is shown once by the main window; restoring a minimised window shows it
+    // again, which must not rerun the four calls.
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TFormSMNC::FormShow()
+{
+    setHeaders(StringGrid1, AlertHeaders);
+    setHeaders(StringGrid2, AlertHeaders);
+    setHeaders(StringGrid3, NewsHeaders);
+    const QDate today = QDate::currentDate();
+    DateTimePicker1->setDate(today.addDays(-1));
+    DateTimePicker2->setDate(today);
+    iniformdate();
+}
+
+void TFormSMNC::setHeaders(StringGrid *grid, const QStringList &titles)
+{
+    grid->setHeaderRowHeight(18);
+    for (int column = 0; column < titles.size(); ++column)
+        grid->setCell(0, column, titles.at(column));
+    grid->setColWidth(0, 0);
+}
+
+void TFormSMNC::iniformdate()
+{
+    // Whatever fails leaves the grids filled so far and the counters stored so far; the
+    // poll goes on regardless, so there is nothing to tell the user.
+    BusyCursor busy;
+    try {
+        todayAlertsFill();
+        latestAlertsFill();
+        todayNewsFill();
+        FetchChangeCounters();
+        UnitGlouble.LastStockAdded = ChangeCounters::counter(QStringLiteral("gptjadd"));
+        UnitGlouble.LastStockChanged = ChangeCounters::counter(QStringLiteral("gptjsx"));
+        UnitGlouble.LastLiveNewsAdded = ChangeCounters::counter(QStringLiteral("spzxadd"));
+        UnitGlouble.LastLiveNewsChanged = ChangeCounters::counter(QStringLiteral("spzxsx"));
+    } catch (const std::exception &) {
+    }
+}
+
+void TFormSMNC::todayAlertsFill()
+{
+    runQuery(Grid::TodayAlerts, AlertQueries::todayAlerts());
+}
+
+void TFormSMNC::latestAlertsFill()
+{
+    runQuery(Grid::LatestAlerts, AlertQueries::latestAlerts());
+}
+
+void TFormSMNC::todayNewsFill()
+{
+    runQuery(Grid::TodayNews, AlertQueries::todayNews());
+}
+
+void TFormSMNC::Button2Click()
+{
+    BusyCursor busy;
+    try {
+        runQuery(Grid::LatestAlerts, historyQuery(DateTimePicker1->date(), DateTimePicker2->date()));
+    } catch (const std::exception &) {
+    }
+}
+
+int TFormSMNC::runQuery(Grid grid, const QString &sql)
+{
+    return fillFromAnswer(grid, ServiceClient::GetWebServiceSoap()->hqsametable(sql));
+}
+
+int TFormSMNC::fillFromAnswer(Grid grid, const QString &answer)
+{
+    m_document.load(XmlDeclaration + answer);
+    return rowFill(grid);
+}
+
+// All or nothing: a row that cannot be read leaves the grid as it was.
+int TFormSMNC::rowFill(Grid grid)
+{
+    StringGrid *target = gridOf(grid);
+    const QStringList &fields = grid == Grid::TodayNews ? NewsFields : AlertFields;
+    const int rows = m_document.rowCount();
+    const int columns = target->colCount();
+    QList<QString> cells(qsizetype(std::max(rows, 0)) * columns);
+    for (int row = 0; row < rows; ++row) {
+        QString *line = cells.data() + qsizetype(row) * columns;
+        line[1] = listTime(m_document.fieldText(row, fields.at(0)));
+        for (int field = 1; field < fields.size(); ++field)
+            line[field + 1] = m_document.fieldText(row, fields.at(field));
+    }
+    // An empty answer also blanks the row an earlier answer left under the header.
+    target->replaceDataRows(rows, std::move(cells));
+    return rows;
+}
+
+QString TFormSMNC::cellText(Grid grid, int row, int column) const
+{
+    return gridOf(grid)->cell(row, column);
+}
+
+StringGrid *TFormSMNC::gridOf(Grid grid) const
+{
+    switch (grid) {
+    case Grid::TodayAlerts:
+        return StringGrid1;
+    case Grid::LatestAlerts:
+        return StringGrid2;
+    case Grid::TodayNews:
+        break;
+    }
+    return StringGrid3;
+}
+
+void TFormSMNC::StringGrid1DblClick()
+{
+    showDetail(StringGrid1, QStringLiteral("今日预警股票"), AlertLabels);
+}
+
+void TFormSMNC::StringGrid2DblClick()
+{
+    showDetail(StringGrid2, QStringLiteral("历史预警股票"), AlertLabels);
+}
+
+void TFormSMNC::StringGrid3DblClick()
+{
+    showDetail(StringGrid3, QStringLiteral("实盘资讯"), NewsLabels);
+}
+
+void TFormSMNC::showDetail(StringGrid *grid, const QString &title, const QStringList &labels)
+{
+    const int row = grid->selectedRow();
+    Memo1->clear();
+    Memo1->appendPlainText(title);
+    for (int column = 1; column <= labels.size(); ++column)
+        Memo1->appendPlainText(labels.at(column - 1) + TextConversions::trim(grid->cell(row, column)));
+}
