@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+// The settings window: changes the password, replaces the alert sound and names the system
+// and its customer-service contact. Created for one modal showing.
+class TFormXTSZ : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Runs the file-open dialog: owner, start folder and filter in, the chosen file out
+    // (empty when cancelled).
+    using FileChooser = std::function<QString(QWidget *owner, const QString &folder, const QString &filter)>;
+    // Replaces the real dialog (tests); an empty chooser restores it. Returns the previous one.
+    static FileChooser setFileChooser(FileChooser chooser);
+
+    explicit TFormXTSZ(QWidget *owner = nullptr);
+
+    QTabWidget *PageControl1;
+    QWidget *TabSheet1; // 修改密码
+    QWidget *TabSheet2; // 修改提示音
+    QWidget *TabSheet4; // 关于软件
+
+    QLabel *Label1;
+    QLineEdit *Edit1; // current password
+    QLabel *Label2;
+    QLineEdit *Edit2; // new password
+    QLabel *Label3;
+    QLineEdit *Edit3;     // new password again
+    QPushButton *Button1; // 确认修改
+    QPushButton *Button2; // 关闭窗体
+
+    QPushButton *Button4; // 修改提示音
+    QPushButton *Button3; // 关闭窗体
+
+    QLabel *Label8;       // SystemName
+    QLabel *Label4;       // 客服QQ：
+    QLabel *Label5;       // SupportQQ
+    QPushButton *Button7; // 关闭窗体
+
+public slots:
+    void Button1Click();
+    void Button2Click();
+    void Button4Click();
+    void Button7Click();
+
+private:
+    void buildPasswordPage();
+    void buildSoundPage();
+    void buildAboutPage();
+    void FormCreate();
+
+    // Sends the password update; returns the service's answer trimmed. Throws on failure.
+    QString sendNewPassword(const QString &password);
+    void showPasswordMessage(const QString &text, const QString &caption, bool errorIcon);
+};
