@@ -19,7 +19,11 @@ void StringGridHeader::paintSection(QPainter *painter, const QRect &rect, int lo
     option.rect = rect;
     const QString title = option.text;
     option.text.clear();
+    // The style puts back the clip it found, which leaves an unclipped painter clipped to
+    // nothing: the title must not be drawn with that painter state.
+    painter->save();
     style()->drawControl(QStyle::CE_Header, &option, painter, this);
+    painter->restore();
 
     painter->save();
     QFont bold = font();

@@ -9,6 +9,8 @@
 #include <QDate>
 #include <QDateEdit>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -51,6 +53,7 @@ private slots:
 
     void layoutAndHeaders();
     void openFlagFollowsThePage();
+    void headerTitlesDrawn();
     void fills_data();
     void fills();
     void rowFillOfTheTime();
@@ -191,6 +194,26 @@ void tst_TFormSMNC::openFlagFollowsThePage()
     QCOMPARE(page->parentWidget(), m_host.get());
     delete page;
     QVERIFY(!UnitGlouble.AlertListOpen);
+}
+
+// The titles are drawn by the grid itself on top of the style's section.
+void tst_TFormSMNC::headerTitlesDrawn()
+{
+    TFormSMNC *page = openPage();
+    QHeaderView *header = page->StringGrid1->horizontalHeader();
+    const QRect section(header->sectionViewportPosition(2) + 2, 2, header->sectionSize(2) - 4,
+                        header->height() - 4);
+    const auto darkPixels = [&] {
+        const QImage image = header->grab().toImage();
+        int dark = 0;
+        for (int y = section.top(); y <= section.bottom(); ++y)
+            for (int x = section.left(); x <= section.right(); ++x)
+                dark += qGray(image.pixel(x, y)) < 128;
+        return dark;
+    };
+    QVERIFY(darkPixels() > 10);
+    page->StringGrid1->setCell(0, 2, QString());
+    QCOMPARE(darkPixels(), 0);
 }
 
 void tst_TFormSMNC::fills_data()
