@@ -4,6 +4,7 @@
 #include "NetworkState.h"
 #include "ServiceClient.h"
 #include "TDataModule5.h"
+#include "TerminationSignals.h"
 #include "UnitLogin.h"
 #include "UnitMain.h"
 
@@ -40,6 +41,9 @@ int StartUp::run()
     if (modalResult != TFrmLogin::mrOk)
         return 0;
 
+    // SIGTERM and SIGINT leave the loop as the close confirmation does; the main window's
+    // destroy step then runs as it goes.
+    TerminationSignals::install([&mainWindow] { mainWindow.terminateApplication(); });
     mainWindow.show();
     m_messageLoop();
     return 0;

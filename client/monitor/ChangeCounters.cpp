@@ -73,12 +73,10 @@ QStringList splitDelimitedText(const QString &text)
     return items;
 }
 
-void store(const QString &counterText)
+void appendLines(const QString &counterText, QStringList &lines)
 {
     using TextConversions::trim;
     const QStringList items = splitDelimitedText(counterText);
-    QStringList &lines = UnitGlouble.ChangeCounters;
-    lines.clear();
     const auto add = [&lines](const char *name, const QString &value) {
         lines.append(QLatin1String(name) + QLatin1Char('=') + trim(value));
     };
@@ -96,9 +94,15 @@ void store(const QString &counterText)
     add("spzxsx", item(items, 13));
 }
 
-QString value(const QString &name)
+void store(const QString &counterText)
 {
-    for (const QString &line : UnitGlouble.ChangeCounters) {
+    UnitGlouble.ChangeCounters.clear();
+    appendLines(counterText, UnitGlouble.ChangeCounters);
+}
+
+QString value(const QStringList &lines, const QString &name)
+{
+    for (const QString &line : lines) {
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         if (equals >= 0 && QStringView(line).left(equals) == name)
             return line.mid(equals + 1);
@@ -106,9 +110,19 @@ QString value(const QString &name)
     return QString();
 }
 
+QString value(const QString &name)
+{
+    return value(UnitGlouble.ChangeCounters, name);
+}
+
+qint32 counter(const QStringList &lines, const QString &name)
+{
+    return TextConversions::toInt(value(lines, name));
+}
+
 qint32 counter(const QString &name)
 {
-    return TextConversions::toInt(value(name));
+    return counter(UnitGlouble.ChangeCounters, name);
 }
 
 QString fetchText(const QString &userLevel)
