@@ -470,6 +470,7 @@ void TFrmMain::announce(const QString &text)
 {
     PopUpNotifier1->setText(text);
     PopUpNotifier1->ShowPopUp();
+    emit announced(text);
 }
 
 namespace {

@@ -118,6 +118,8 @@ public slots:
     void PopUpNotifier1Click();
 
 signals:
+    // A toast was asked for with this text (whether or not the notifier had room for it).
+    void announced(const QString &text);
     // The apply step of a poll tick has ended (whether it dispatched, failed or was dropped).
     void pollTickApplied();
     // The login-elsewhere check has handled an answer or a failure.

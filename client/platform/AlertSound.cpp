@@ -37,6 +37,7 @@ QString AlertSound::inUsePath()
 
 void AlertSound::play()
 {
+    emit played();
     const QFileInfo file(inUsePath());
     if (!file.isFile()) {
         fallBack();

@@ -28,7 +28,9 @@ public:
     void play();
 
 signals:
-    // The sound could not be played and the beep stood in (for tests).
+    // play() was called.
+    void played();
+    // The sound could not be played and the beep stood in.
     void fellBack();
 
 private:

@@ -1,0 +1,510 @@
+#include "AlertSound.h"
+#include "ChangeCounters.h"
+#include "ClientServiceFixture.h"
+#include "ServiceClient.h"
+#include "TPopUpNotifier.h"
+#include "UnitGlouble.h"
+#include "UnitLogin.h"
+#include "UnitMain.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+
+using Answer = MessageBoxes::Answer;
+
+namespace {
+
+constexpr int Bound = 15000; // ms for anything that waits for the service
+
+const QString Cr = QString(QChar(13));
+
+} // namespace
+
+// Collects what the window hands to the desktop.
+class OpenedUrls : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
+// The main window against the real service: publish through the service's own operator
+// commands between ticks, drive the tick directly and wait for its apply step.
+class tst_TFrmMain : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void showSequenceLabels_data();
+    void showSequenceLabels();
+    void showSequenceStopsAtFailingCounterFetch();
+    void zeroPeriodNeverFires();
+
+    void unchangedCountersDoNothing();
+    void stockAlertWithPageClosed();
+    void allFourStreamsInOneTickInOrder();
+    void counterThatGoesDownIsAChange();
+    void revisionWithPageClosedIsStoredNotAnnounced();
+    void failingFlowStopsLaterStreams();
+    void failingClosedPageStockFlowDoesNotStopTheTick();
+
+    void hungServiceKeepsWindowResponsive();
+
+    void loginElsewhereEndsTheClient();
+    void loginCheckFailureShowsOneBoxAtATime();
+
+    void closeConfirmation_data();
+    void closeConfirmation();
+    void homePage_data();
+    void homePage();
+    void toastClickRestoresWindow();
+
+private:
+    void signIn(const QString &name = QStringLiteral("demo"));
+    std::unique_ptr<TFrmMain> showMainWindow();
+    bool tick(TFrmMain &window);
+    void publish(const QStringList &args);
+    QString newestDisplayTime(const QString &table);
+
+    std::unique_ptr<ClientServiceFixture> m_client;
+    ServiceFixture *m_service = nullptr;
+    MessageBoxRecorder *m_boxes = nullptr;
+};
+
+void tst_TFrmMain::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void tst_TFrmMain::init()
+{
+    UnitGlouble = GlobalState{};
+    m_client = std::make_unique<ClientServiceFixture>();
+    QVERIFY2(m_client->isReady(), qPrintable(m_client->errorString()));
+    m_service = &m_client->service();
+    m_boxes = &m_client->boxes();
+}
+
+void tst_TFrmMain::cleanup()
+{
+    m_client.reset();
+}
+
+void tst_TFrmMain::signIn(const QString &name)
+{
+    TFrmLogin login;
+    login.show();
+    login.Edit1->setText(name);
+    login.Edit2->setText(name);
+    QTest::mouseClick(login.SpeedButton1, Qt::LeftButton);
+    QCOMPARE(login.result(), int(TFrmLogin::mrOk));
+}
+
+// The window as start-up shows it after the login; the poll timers are stopped so that only
+// the test drives the ticks.
+std::unique_ptr<TFrmMain> tst_TFrmMain::showMainWindow()
+{
+    auto window = std::make_unique<TFrmMain>();
+    window->show();
+    window->Timer1->stop();
+    window->Timer2->stop();
+    return window;
+}
+
+bool tst_TFrmMain::tick(TFrmMain &window)
+{
+    QSignalSpy applied(&window, &TFrmMain::pollTickApplied);
+    window.Timer1Timer();
+    return applied.wait(Bound);
+}
+
+void tst_TFrmMain::publish(const QStringList &args)
+{
+    QString output;
+    QCOMPARE(m_service->runCommand(QStringList{QStringLiteral("publish")} + args, &output), 0);
+}
+
+// The newest row's time as the toasts show it.
+QString tst_TFrmMain::newestDisplayTime(const QString &table)
+{
+    const auto rows =
+        m_service->querySql(QStringLiteral("select nowtime from %1 order by id desc limit 1").arg(table));
+    return rows.isEmpty() ? QString()
+                          : rows.first().first().left(19).replace(QLatin1Char('T'), QLatin1Char(' '));
+}
+
+void tst_TFrmMain::showSequenceLabels_data()
+{
+    QTest::addColumn<bool>("tiering");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("levelText");
+    QTest::addColumn<bool>("levelShown");
+
+    QTest::newRow("VIP") << true << QStringLiteral("demo") << QStringLiteral("VIP") << true;
+    QTest::newRow("member") << true << QStringLiteral("vip") << QStringLiteral("会员") << true;
+    QTest::newRow("level 3 keeps the design text")
+        << true << QStringLiteral("member") << QStringLiteral("用户名：") << true;
+    QTest::newRow("no tiering hides the level")
+        << false << QStringLiteral("demo") << QStringLiteral("用户名：") << false;
+}
+
+void tst_TFrmMain::showSequenceLabels()
+{
+    QFETCH(bool, tiering);
+    QFETCH(QString, user);
+    QFETCH(QString, levelText);
+    QFETCH(bool, levelShown);
+    QVERIFY(m_service->execSql(
+        QStringLiteral("update Sys_pz set yhqyhyfj='%1'").arg(tiering ? "True" : "False")));
+    signIn(user);
+    auto window = showMainWindow();
+    QCOMPARE(window->windowTitle(), UnitGlouble.SystemName);
+    QCOMPARE(window->Label8->text(), user);
+    QCOMPARE(window->Label8->textFormat(), Qt::PlainText);
+    QCOMPARE(window->Label9->text(), levelText);
+    QCOMPARE(window->Label9->isVisibleTo(window.get()), levelShown);
+    QCOMPARE(window->Label6->isVisibleTo(window.get()), levelShown);
+    QCOMPARE(window->Label10->text(), UnitGlouble.ExpiryDate);
+    QCOMPARE(window->SpeedButton3->text(), UnitGlouble.AlertPageTitle);
+    QCOMPARE(window->N5->text(), UnitGlouble.ResearchTitle);
+    QCOMPARE(window->SpeedButton12->text(), UnitGlouble.ResearchTitle);
+    QVERIFY(window->isPolling());
+    QCOMPARE(UnitGlouble.LastStockAdded, ChangeCounters::counter(QStringLiteral("gptjadd")));
+    QCOMPARE(window->size(), QSize(1009, 677));
+}
+
+void tst_TFrmMain::showSequenceStopsAtFailingCounterFetch()
+{
+    signIn();
+    ServiceClient::setServiceHost(QStringLiteral("http://127.0.0.1:9"));
+    auto window = std::make_unique<TFrmMain>();
+    window->show();
+    QCOMPARE(window->Label8->text(), QStringLiteral("demo")); // set before the failure
+    QVERIFY(!window->isPolling());
+    QVERIFY(!window->Timer1->isActive());
+    QVERIFY(!window->Timer2->isActive());
+    QCOMPARE(m_boxes->count(), 0);
+    ServiceClient::setServiceHost(m_service->host()); // the destroy step still reaches the service
+}
+
+void tst_TFrmMain::zeroPeriodNeverFires()
+{
+    QVERIFY(m_service->execSql(QStringLiteral("update Sys_pz set khdsxsj=0")));
+    signIn();
+    auto window = std::make_unique<TFrmMain>();
+    window->show();
+    QVERIFY(window->isPolling());
+    QVERIFY(!window->Timer1->isActive());
+}
+
+void tst_TFrmMain::unchangedCountersDoNothing()
+{
+    signIn();
+    auto window = showMainWindow();
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
+    const QStringList before = UnitGlouble.ChangeCounters;
+    QVERIFY(tick(*window));
+    QCOMPARE(toasts.count(), 0);
+    QCOMPARE(sounds.count(), 0);
+    QCOMPARE(UnitGlouble.ChangeCounters, before);
+}
+
+void tst_TFrmMain::stockAlertWithPageClosed()
+{
+    signIn();
+    auto window = showMainWindow();
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
+    publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "卖出", "--reason", "测试", "--level",
+             "3"});
+    publish({"stock", "--code", "600028", "--name", "中国石化", "--op", "买入", "--reason", "测试", "--level",
+             "2"});
+    QVERIFY(tick(*window));
+    QCOMPARE(toasts.count(), 1);
+    QCOMPARE(toasts.first().first().toString(),
+             QStringLiteral("弹出时间：") + newestDisplayTime(QStringLiteral("Tuijiangupiao")) + Cr +
+                 QStringLiteral("股票代码：600028") + Cr + QStringLiteral("操作方式：买入"));
+    QCOMPARE(sounds.count(), 1);
+    QCOMPARE(window->PopUpNotifier1->PopupCount(), 1);
+    QCOMPARE(UnitGlouble.LastStockAdded, ChangeCounters::counter(QStringLiteral("gptjadd")));
+}
+
+void tst_TFrmMain::allFourStreamsInOneTickInOrder()
+{
+    signIn();
+    auto window = showMainWindow();
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
+    publish({"secret", "--title", "绝密 标题", "--level", "3"});
+    publish({"insider", "--title", "内参标题", "--level", "2"});
+    publish({"news", "--type", "政策", "--text", "央行降准", "--level", "3"});
+    publish({"stock", "--code", "600519", "--name", "贵州茅台", "--op", "加仓", "--reason", "突破", "--level",
+             "3"});
+    QVERIFY(tick(*window));
+    QCOMPARE(toasts.count(), 4);
+    QCOMPARE(sounds.count(), 4);
+    QVERIFY(toasts.at(0).first().toString().endsWith(QStringLiteral("股票代码：600519") + Cr +
+                                                     QStringLiteral("操作方式：加仓")));
+    QCOMPARE(toasts.at(1).first().toString(),
+             QStringLiteral("弹出时间：") + newestDisplayTime(QStringLiteral("spzx")) + Cr +
+                 QStringLiteral("资讯类型：政策") + Cr + QStringLiteral("资讯内容：央行降准"));
+    QCOMPARE(toasts.at(2).first().toString(), QStringLiteral("【私募内参新消息】") + Cr +
+                                                  QStringLiteral("弹出时间：") +
+                                                  ChangeCounters::value(QStringLiteral("smncaddsj")) + Cr +
+                                                  QStringLiteral("内参标题：内参标题"));
+    // The service quotes titles, so a blank stays inside the title.
+    QCOMPARE(toasts.at(3).first().toString(), QStringLiteral("【私募绝密新消息】") + Cr +
+                                                  QStringLiteral("弹出时间：") +
+                                                  ChangeCounters::value(QStringLiteral("smjmaddsj")) + Cr +
+                                                  QStringLiteral("私募绝密标题：绝密 标题"));
+    QVERIFY(ChangeCounters::value(QStringLiteral("smncaddsj")).contains(QLatin1Char(' ')));
+}
+
+void tst_TFrmMain::counterThatGoesDownIsAChange()
+{
+    signIn();
+    auto window = showMainWindow();
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    const qint32 current = UnitGlouble.LastSecretAdded;
+    UnitGlouble.LastSecretAdded = current + 5; // the service's counter is now below the last seen
+    QVERIFY(tick(*window));
+    QCOMPARE(toasts.count(), 1);
+    QVERIFY(toasts.first().first().toString().startsWith(QStringLiteral("【私募绝密新消息】")));
+    QCOMPARE(UnitGlouble.LastSecretAdded, current);
+}
+
+void tst_TFrmMain::revisionWithPageClosedIsStoredNotAnnounced()
+{
+    signIn();
+    auto window = showMainWindow();
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    const qint32 before = UnitGlouble.LastStockChanged;
+    QString output;
+    QCOMPARE(m_service->runCommand({"revise", "stock", "5", "--reason", "修订"}, &output), 0);
+    QVERIFY(tick(*window));
+    QCOMPARE(toasts.count(), 0);
+    QVERIFY(UnitGlouble.LastStockChanged != before);
+    QCOMPARE(UnitGlouble.LastStockChanged, ChangeCounters::counter(QStringLiteral("gptjsx")));
+}
+
+// The live-news flow fails (its table is gone): the secret stream after it is not announced,
+// although its new counter was stored.
+void tst_TFrmMain::failingFlowStopsLaterStreams()
+{
+    signIn();
+    auto window = showMainWindow();
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "买入", "--reason", "测试", "--level",
+             "3"});
+    publish({"news", "--type", "政策", "--text", "央行降准", "--level", "3"});
+    publish({"secret", "--title", "绝密", "--level", "3"});
+    QVERIFY(m_service->execSql(QStringLiteral("drop table spzx")));
+    QVERIFY(tick(*window));
+    QCOMPARE(toasts.count(), 1);
+    QVERIFY(toasts.first().first().toString().contains(QStringLiteral("股票代码：600000")));
+    QCOMPARE(UnitGlouble.LastSecretAdded, ChangeCounters::counter(QStringLiteral("smjmadd")));
+    // The next tick starts afresh and has nothing left to announce.
+    QVERIFY(tick(*window));
+    QCOMPARE(toasts.count(), 1);
+}
+
+void tst_TFrmMain::failingClosedPageStockFlowDoesNotStopTheTick()
+{
+    signIn();
+    auto window = showMainWindow();
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
+    publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "买入", "--reason", "测试", "--level",
+             "3"});
+    publish({"news", "--type", "政策", "--text", "央行降准", "--level", "3"});
+    QVERIFY(m_service->execSql(QStringLiteral("drop table Tuijiangupiao")));
+    QVERIFY(tick(*window));
+    QCOMPARE(toasts.count(), 1);
+    QVERIFY(toasts.first().first().toString().contains(QStringLiteral("资讯内容：央行降准")));
+    QCOMPARE(sounds.count(), 1); // the failed query brought no sound
+}
+
+// A service that accepts connections and never answers: the window keeps handling events while
+// the tick waits, no second tick starts, and polling resumes without a message once the service
+// answers again.
+void tst_TFrmMain::hungServiceKeepsWindowResponsive()
+{
+    signIn();
+    auto window = showMainWindow();
+    QTcpServer hung;
+    QVERIFY(hung.listen(QHostAddress::LocalHost));
+    QList<QTcpSocket *> held;
+    connect(&hung, &QTcpServer::newConnection, this, [&] {
+        while (QTcpSocket *socket = hung.nextPendingConnection())
+            held.append(socket);
+    });
+    ServiceClient::setServiceHost(QStringLiteral("http://127.0.0.1:%1").arg(hung.serverPort()));
+
+    QSignalSpy applied(window.get(), &TFrmMain::pollTickApplied);
+    window->Timer1Timer();
+    QTRY_COMPARE_WITH_TIMEOUT(held.size(), 1, Bound);
+    bool timerRan = false;
+    QTimer::singleShot(0, this, [&] { timerRan = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(timerRan, Bound);
+    QVERIFY(window->isTickRunning());
+    window->Timer1Timer(); // due again while the first waits
+    QTest::qWait(200);
+    QCOMPARE(held.size(), 1);
+    QCOMPARE(applied.count(), 0);
+
+    // The service comes back: the waiting call fails, silently, and the next tick works.
+    ServiceClient::setServiceHost(m_service->host());
+    for (QTcpSocket *socket : held)
+        socket->abort();
+    QVERIFY(applied.count() == 1 || applied.wait(Bound));
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    publish({"secret", "--title", "恢复", "--level", "3"});
+    QVERIFY(tick(*window));
+    QCOMPARE(toasts.count(), 1);
+    QCOMPARE(m_boxes->count(), 0);
+}
+
+void tst_TFrmMain::loginElsewhereEndsTheClient()
+{
+    signIn();
+    auto window = showMainWindow();
+    QSignalSpy checked(window.get(), &TFrmMain::loginCheckApplied);
+    window->Timer2Timer();
+    QVERIFY(checked.wait(Bound));
+    QCOMPARE(m_boxes->count(), 0); // same login: nothing happens
+
+    const QString firstStamp = UnitGlouble.LoginStamp;
+    QTest::qWait(1100);                  // login times are kept to the second
+    signIn();                            // the same account signs in elsewhere
+    UnitGlouble.LoginStamp = firstStamp; // this client still holds its own stamp
+    QVERIFY(!m_service->querySql(QStringLiteral("select userid from userdl")).isEmpty());
+    window->Timer1->start();
+    window->Timer2Timer();
+    QVERIFY(checked.wait(Bound));
+    QCOMPARE(m_boxes->count(), 1);
+    QCOMPARE(m_boxes->last().text,
+             QStringLiteral("您的用户在其它地方登录或被迫下线，如有疑问请联系管理员！"));
+    QCOMPARE(m_boxes->last().caption, QStringLiteral("系统错误！"));
+    QCOMPARE(m_boxes->last().icon, MessageBoxes::Icon::Error);
+    QVERIFY(!window->Timer1->isActive());
+    QVERIFY(!window->Timer2->isActive());
+    QVERIFY(m_service->querySql(QStringLiteral("select userid from userdl")).isEmpty());
+}
+
+// With the service down every check fails; while one error box is open, the next failures
+// do not stack another.
+void tst_TFrmMain::loginCheckFailureShowsOneBoxAtATime()
+{
+    signIn();
+    auto window = showMainWindow();
+    ServiceClient::setServiceHost(QStringLiteral("http://127.0.0.1:9"));
+    QSignalSpy checked(window.get(), &TFrmMain::loginCheckApplied);
+    int checksWhileOpen = 0;
+    m_boxes->onShow([&](const MessageBoxes::Request &) {
+        for (int i = 0; i < 2; ++i) {
+            const int before = checked.count();
+            window->Timer2Timer();
+            QTRY_VERIFY_WITH_TIMEOUT(checked.count() > before, Bound);
+            ++checksWhileOpen;
+        }
+    });
+    window->Timer2Timer();
+    QTRY_COMPARE_WITH_TIMEOUT(checked.count(), 3, Bound);
+    QCOMPARE(checksWhileOpen, 2);
+    QCOMPARE(m_boxes->count(), 1);
+    QVERIFY2(m_boxes->last().text.contains(QStringLiteral("127.0.0.1")), qPrintable(m_boxes->last().text));
+    QCOMPARE(m_boxes->last().icon, MessageBoxes::Icon::Error);
+    m_boxes->onShow(nullptr);
+    // The box has closed: the next failure may show one again.
+    window->Timer2Timer();
+    QTRY_COMPARE_WITH_TIMEOUT(checked.count(), 4, Bound);
+    QCOMPARE(m_boxes->count(), 2);
+    ServiceClient::setServiceHost(m_service->host());
+}
+
+void tst_TFrmMain::closeConfirmation_data()
+{
+    QTest::addColumn<bool>("viaTray");
+    QTest::addColumn<bool>("confirm");
+    QTest::newRow("button, OK") << false << true;
+    QTest::newRow("button, Cancel") << false << false;
+    QTest::newRow("tray entry, OK") << true << true;
+}
+
+void tst_TFrmMain::closeConfirmation()
+{
+    QFETCH(bool, viaTray);
+    QFETCH(bool, confirm);
+    signIn();
+    auto window = showMainWindow();
+    window->Timer1->start();
+    m_boxes->queueAnswer(confirm ? Answer::Ok : Answer::Cancel);
+    if (viaTray)
+        window->N1->trigger();
+    else
+        QTest::mouseClick(window->SpeedButton2, Qt::LeftButton);
+    QCOMPARE(m_boxes->count(), 1);
+    QCOMPARE(m_boxes->last().text, QStringLiteral("是否关闭本系统？"));
+    QCOMPARE(m_boxes->last().caption, QStringLiteral("提示"));
+    QCOMPARE(m_boxes->last().buttons, MessageBoxes::Buttons::OkCancel);
+    QCOMPARE(m_boxes->last().icon, MessageBoxes::Icon::Information);
+    const bool online = !m_service->querySql(QStringLiteral("select userid from userdl")).isEmpty();
+    QCOMPARE(online, !confirm);
+    QCOMPARE(window->Timer1->isActive(), true); // Cancel leaves polling running; OK ends with the loop
+}
+
+void tst_TFrmMain::homePage_data()
+{
+    QTest::addColumn<QString>("homePage");
+    QTest::addColumn<int>("openedCount");
+    QTest::newRow("address") << QStringLiteral(" http://example.com/ ") << 1;
+    QTest::newRow("blank") << QStringLiteral("  ") << 0;
+}
+
+void tst_TFrmMain::homePage()
+{
+    QFETCH(QString, homePage);
+    QFETCH(int, openedCount);
+    OpenedUrls opened;
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &opened, "open");
+    UnitGlouble.HomePageUrl = homePage;
+    TFrmMain window;
+    window.N10->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QCOMPARE(opened.urls.size(), openedCount);
+    if (openedCount)
+        QCOMPARE(opened.urls.first(), QUrl(homePage.trimmed()));
+}
+
+void tst_TFrmMain::toastClickRestoresWindow()
+{
+    signIn();
+    auto window = showMainWindow();
+    window->showMinimized();
+    window->PopUpNotifier1->setText(QStringLiteral("x"));
+    QVERIFY(window->PopUpNotifier1->ShowPopUp());
+    window->PopUpNotifier1Click();
+    QVERIFY(window->isVisible());
+    QVERIFY(!window->isMinimized());
+    QTRY_COMPARE_WITH_TIMEOUT(window->PopUpNotifier1->PopupCount(), 0, Bound);
+}
+
+QTEST_MAIN(tst_TFrmMain)
+#include "tst_TFrmMain.moc"
