@@ -2,6 +2,7 @@
 
 #include "MessageBoxes.h"
 #include "NetworkState.h"
+#include "PageRegistry.h"
 #include "ServiceClient.h"
 #include "TDataModule5.h"
 #include "TerminationSignals.h"
@@ -28,6 +29,7 @@ int StartUp::run()
     }
 
     TDataModule5 dataModule;
+    registerPages();
     TFrmMain mainWindow;
 
     int modalResult = 0;
