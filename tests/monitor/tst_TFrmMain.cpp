@@ -2,10 +2,12 @@
 #include "ChangeCounters.h"
 #include "ClientServiceFixture.h"
 #include "ServiceClient.h"
+#include "StringGrid.h"
 #include "TPopUpNotifier.h"
 #include "UnitGlouble.h"
 #include "UnitLogin.h"
 #include "UnitMain.h"
+#include "UnitSMNC.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -64,6 +66,12 @@ private slots:
     void failingFlowStopsLaterStreams();
     void failingClosedPageStockFlowDoesNotStopTheTick();
 
+    void stockAlertWithPageOpenRefreshesGrids();
+    void additionAndRevisionWithPageOpen();
+    void liveNewsWithPageOpen();
+    void emptyTodayListWithPageOpen();
+    void pageOpenedWhileTheFetchWaitedDropsTheTick();
+
     void hungServiceKeepsWindowResponsive();
 
     void loginElsewhereEndsTheClient();
@@ -78,6 +86,8 @@ private slots:
 private:
     void signIn(const QString &name = QStringLiteral("demo"));
     std::unique_ptr<TFrmMain> showMainWindow();
+    // Leaves the window without the alert list page (no other page is known to this test).
+    static void closeAlertList(TFrmMain &window);
     bool tick(TFrmMain &window);
     void publish(const QStringList &args);
     QString newestDisplayTime(const QString &table);
@@ -90,6 +100,8 @@ private:
 void tst_TFrmMain::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
+    TFrmMain::setPageFactory(TFrmMain::PageKind::AlertList,
+                             [](QWidget *hostPanel) -> Tmain * { return new TFormSMNC(hostPanel); });
 }
 
 void tst_TFrmMain::init()
@@ -125,6 +137,12 @@ std::unique_ptr<TFrmMain> tst_TFrmMain::showMainWindow()
     window->Timer1->stop();
     window->Timer2->stop();
     return window;
+}
+
+void tst_TFrmMain::closeAlertList(TFrmMain &window)
+{
+    window.OpenPage(TFrmMain::PageKind::Quotes);
+    QVERIFY(!UnitGlouble.AlertListOpen);
 }
 
 bool tst_TFrmMain::tick(TFrmMain &window)
@@ -230,6 +248,7 @@ void tst_TFrmMain::stockAlertWithPageClosed()
 {
     signIn();
     auto window = showMainWindow();
+    closeAlertList(*window);
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
     publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "卖出", "--reason", "测试", "--level",
@@ -250,6 +269,7 @@ void tst_TFrmMain::allFourStreamsInOneTickInOrder()
 {
     signIn();
     auto window = showMainWindow();
+    closeAlertList(*window);
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
     publish({"secret", "--title", "绝密 标题", "--level", "3"});
@@ -294,6 +314,7 @@ void tst_TFrmMain::revisionWithPageClosedIsStoredNotAnnounced()
 {
     signIn();
     auto window = showMainWindow();
+    closeAlertList(*window);
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     const qint32 before = UnitGlouble.LastStockChanged;
     QString output;
@@ -310,6 +331,7 @@ void tst_TFrmMain::failingFlowStopsLaterStreams()
 {
     signIn();
     auto window = showMainWindow();
+    closeAlertList(*window);
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "买入", "--reason", "测试", "--level",
              "3"});
@@ -329,6 +351,7 @@ void tst_TFrmMain::failingClosedPageStockFlowDoesNotStopTheTick()
 {
     signIn();
     auto window = showMainWindow();
+    closeAlertList(*window);
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
     publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "买入", "--reason", "测试", "--level",
@@ -339,6 +362,127 @@ void tst_TFrmMain::failingClosedPageStockFlowDoesNotStopTheTick()
     QCOMPARE(toasts.count(), 1);
     QVERIFY(toasts.first().first().toString().contains(QStringLiteral("资讯内容：央行降准")));
     QCOMPARE(sounds.count(), 1); // the failed query brought no sound
+}
+
+namespace {
+
+TFormSMNC *alertList(TFrmMain &window)
+{
+    return qobject_cast<TFormSMNC *>(window.CurrentPage);
+}
+
+int hqsametableCalls(const ServiceFixture &service)
+{
+    return service.serverLog().count(QStringLiteral(" hqsametable 200"));
+}
+
+} // namespace
+
+void tst_TFrmMain::stockAlertWithPageOpenRefreshesGrids()
+{
+    signIn();
+    auto window = showMainWindow();
+    TFormSMNC *page = alertList(*window);
+    QVERIFY(page);
+    QVERIFY(UnitGlouble.AlertListOpen);
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
+    const int todayBefore = page->StringGrid1->rowCount();
+    publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "卖出", "--reason", "测试", "--level",
+             "3"});
+    publish({"stock", "--code", "600028", "--name", "中国石化", "--op", "买入", "--reason", "测试", "--level",
+             "2"});
+    QVERIFY(tick(*window));
+    QCOMPARE(page->StringGrid1->rowCount(), todayBefore + 2);
+    QCOMPARE(page->cellText(AlertListFills::Grid::TodayAlerts, 1, 2), QStringLiteral("600028"));
+    QCOMPARE(page->cellText(AlertListFills::Grid::TodayAlerts, 2, 2), QStringLiteral("600000"));
+    QCOMPARE(page->cellText(AlertListFills::Grid::LatestAlerts, 1, 2), QStringLiteral("600028"));
+    QCOMPARE(toasts.count(), 1);
+    QCOMPARE(toasts.first().first().toString(),
+             QStringLiteral("弹出时间：") + newestDisplayTime(QStringLiteral("Tuijiangupiao")) + Cr +
+                 QStringLiteral("股票代码：600028") + Cr + QStringLiteral("操作方式：买入"));
+    QCOMPARE(sounds.count(), 1);
+}
+
+// Both stock-pool counters moved: the adding flow, then the revising one, which refills
+// without a sound or a toast.
+void tst_TFrmMain::additionAndRevisionWithPageOpen()
+{
+    signIn();
+    auto window = showMainWindow();
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
+    publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "卖出", "--reason", "测试", "--level",
+             "3"});
+    QString output;
+    QCOMPARE(m_service->runCommand({"revise", "stock", "5", "--reason", "修订理由"}, &output), 0);
+    const int callsBefore = hqsametableCalls(*m_service);
+    QVERIFY(tick(*window));
+    QCOMPARE(hqsametableCalls(*m_service) - callsBefore, 4);
+    QCOMPARE(toasts.count(), 1);
+    QCOMPARE(sounds.count(), 1);
+    TFormSMNC *page = alertList(*window);
+    bool revisedShown = false;
+    for (int row = 1; row < page->StringGrid1->rowCount(); ++row)
+        revisedShown |=
+            page->cellText(AlertListFills::Grid::TodayAlerts, row, 5) == QStringLiteral("修订理由");
+    QVERIFY(revisedShown);
+}
+
+void tst_TFrmMain::liveNewsWithPageOpen()
+{
+    signIn();
+    auto window = showMainWindow();
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    publish({"news", "--type", "板块", "--text", "券商板块异动", "--level", "2"});
+    QVERIFY(tick(*window));
+    TFormSMNC *page = alertList(*window);
+    QCOMPARE(page->cellText(AlertListFills::Grid::TodayNews, 1, 3), QStringLiteral("券商板块异动"));
+    QCOMPARE(toasts.count(), 1);
+    QCOMPARE(toasts.first().first().toString(),
+             QStringLiteral("弹出时间：") + newestDisplayTime(QStringLiteral("spzx")) + Cr +
+                 QStringLiteral("资讯类型：板块") + Cr + QStringLiteral("资讯内容：券商板块异动"));
+}
+
+// An alert dated on another day is announced with the newest of today's list, which is empty:
+// the toast shows its labels with empty values, and today's grid one unwritten row.
+void tst_TFrmMain::emptyTodayListWithPageOpen()
+{
+    QVERIFY(m_service->execSql(QStringLiteral("delete from Tuijiangupiao where id >= 5")));
+    signIn();
+    auto window = showMainWindow();
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "卖出", "--reason", "测试", "--level",
+             "3", "--time", "2020-01-02 10:00:00"});
+    QVERIFY(tick(*window));
+    TFormSMNC *page = alertList(*window);
+    QCOMPARE(page->StringGrid1->rowCount(), 2);
+    QCOMPARE(page->cellText(AlertListFills::Grid::LatestAlerts, 1, 2), QStringLiteral("600000"));
+    QCOMPARE(toasts.count(), 1);
+    QCOMPARE(toasts.first().first().toString(), QStringLiteral("弹出时间：") + Cr +
+                                                    QStringLiteral("股票代码：") + Cr +
+                                                    QStringLiteral("操作方式："));
+}
+
+// The user opens the alert list while a fetch made for the closed page still waits: that
+// fetch is not applied; the page took the counters as seen when it opened, so nothing is
+// announced twice and nothing is lost.
+void tst_TFrmMain::pageOpenedWhileTheFetchWaitedDropsTheTick()
+{
+    signIn();
+    auto window = showMainWindow();
+    closeAlertList(*window);
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "卖出", "--reason", "测试", "--level",
+             "3"});
+    QSignalSpy applied(window.get(), &TFrmMain::pollTickApplied);
+    window->Timer1Timer();
+    window->OpenPage(TFrmMain::PageKind::AlertList); // blocks while the page loads
+    QVERIFY(applied.count() == 1 || applied.wait(Bound));
+    QCOMPARE(toasts.count(), 0);
+    QCOMPARE(UnitGlouble.LastStockAdded, ChangeCounters::counter(QStringLiteral("gptjadd")));
+    QVERIFY(tick(*window));
+    QCOMPARE(toasts.count(), 0);
 }
 
 // A service that accepts connections and never answers: the window keeps handling events while
