@@ -1,5 +1,6 @@
 #include "ClientServiceFixture.h"
 #include "HttpTransport.h"
+#include "OpenedUrls.h"
 #include "PublicIPAddress.h"
 #include "RememberedCredentials.h"
 #include "RememberedCredentialsFile.h"
@@ -31,16 +32,6 @@ using Answer = MessageBoxes::Answer;
 
 // Nothing listens here: a request to it fails at once with a transport error.
 static const QString ClosedHost = QStringLiteral("http://127.0.0.1:9");
-
-// Collects what the login window hands to the desktop.
-class OpenedUrls : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
-};
 
 class tst_TFrmLogin : public QObject
 {

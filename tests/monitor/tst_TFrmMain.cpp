@@ -1,6 +1,7 @@
 #include "AlertSound.h"
 #include "ChangeCounters.h"
 #include "ClientServiceFixture.h"
+#include "OpenedUrls.h"
 #include "ServiceClient.h"
 #include "StringGrid.h"
 #include "TPopUpNotifier.h"
@@ -31,16 +32,6 @@ constexpr int Bound = 15000; // ms for anything that waits for the service
 const QString Cr = QString(QChar(13));
 
 } // namespace
-
-// Collects what the window hands to the desktop.
-class OpenedUrls : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
-};
 
 // The main window against the real service: publish through the service's own operator
 // commands between ticks, drive the tick directly and wait for its apply step.

@@ -1,6 +1,7 @@
 // The running service, over loopback, through the client's own ServiceClient and
 // ResultDocument: every operation, every statement the client sends, and the guarantees
 // the client relies on (counters, login stamps, quoting).
+#include "ChangeCounters.h"
 #include "ResultDocument.h"
 #include "ServiceClient.h"
 #include "ServiceFixture.h"
@@ -14,51 +15,6 @@
 #include <memory>
 
 namespace {
-
-// The client's delimited-text rule for the change-counter answer (delimiter ","): blanks
-// and control characters separate like commas, double-quoted items keep them and "" is
-// one quote, a comma at the very end gives a final empty item.
-QStringList splitDelimited(const QString &text)
-{
-    QStringList items;
-    int i = 0;
-    const int n = int(text.size());
-    auto skip = [&] {
-        while (i < n && text[i].unicode() <= 32)
-            ++i;
-    };
-    skip();
-    while (i < n) {
-        QString item;
-        if (text[i] == u'"') {
-            ++i;
-            while (i < n) {
-                if (text[i] == u'"') {
-                    if (i + 1 < n && text[i + 1] == u'"') {
-                        item += u'"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                item += text[i++];
-            }
-        } else {
-            while (i < n && text[i] != u',' && text[i].unicode() > 32)
-                item += text[i++];
-        }
-        items << item;
-        skip();
-        if (i < n && text[i] == u',') {
-            if (i == n - 1)
-                items << QString();
-            ++i;
-            skip();
-        }
-    }
-    return items;
-}
 
 // The statements, composed exactly as the client composes them.
 QString onlineCount(const QString &id)
@@ -166,7 +122,10 @@ private:
     {
         return ServiceClient::GetWebServiceSoap(service->endpoint());
     }
-    QStringList counters(int level) const { return splitDelimited(proxy()->ifchangetable(level)); }
+    QStringList counters(int level) const
+    {
+        return ChangeCounters::splitDelimitedText(proxy()->ifchangetable(level));
+    }
     // Values of one field over the rows of a result document.
     QStringList column(const QString &answer, const QString &field) const
     {
