@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -32,9 +33,15 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    QRect textArea() const;
+    QColor background() const;
+    void renderText();
+
     QString m_text;
+    QPixmap m_rendered;
     int m_textWidth = 0;
     int m_offset = 0;
     int m_travelled = 0;
