@@ -43,7 +43,7 @@ void DemoData::seed(Store &store)
     store.with([](Connection &c) {
         c.execute(
             "INSERT INTO Sys_pz(gpsysname, syszjxx, kfqq, yhqyhyfj, ifctzqd, hqurl, khdsxsj, sytsxx) "
-            "VALUES(?1, ?2, ?3, 1, 0, ?4, 5, ?5)",
+            "VALUES(?1, ?2, ?3, TRUE, FALSE, ?4, 5, ?5)",
             {std::string("智能股票预警系统"),
              std::string("欢迎使用智能股票预警系统！预警信息仅供参考，股市有风险，投资需谨慎。"),
              std::string("800012345"), std::string("/pages/news.html"),

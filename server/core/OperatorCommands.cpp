@@ -8,7 +8,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
-#include <filesystem>
 #include <iostream>
 #include <mutex>
 #include <pthread.h>
@@ -126,8 +125,8 @@ int publish(const OperatorCommands::Arguments &a, std::ostream &out)
     const Stream &stream = streamOf(a);
     for (const char *opt : stream.requiredOptions)
         required(a, opt);
-    Store store(database(a));
-    auto id = store.publish(stream.table, streamColumns(stream, a), level(a));
+    auto store = Store::open(database(a));
+    auto id = store->publish(stream.table, streamColumns(stream, a), level(a));
     out << "published " << a.words[1] << " " << id << "\n";
     return 0;
 }
@@ -141,8 +140,8 @@ int revise(const OperatorCommands::Arguments &a, std::ostream &out)
     std::optional<int> newLevel;
     if (a.options.count("--level"))
         newLevel = level(a);
-    Store store(database(a));
-    store.revise(stream.table, id, streamColumns(stream, a), newLevel);
+    auto store = Store::open(database(a));
+    store->revise(stream.table, id, streamColumns(stream, a), newLevel);
     out << "revised " << a.words[1] << " " << id << "\n";
     return 0;
 }
@@ -159,23 +158,23 @@ void printRows(const std::vector<SqlRow> &rows, std::ostream &out)
 int user(const OperatorCommands::Arguments &a, std::ostream &out)
 {
     std::string sub = a.words.size() > 1 ? a.words[1] : "";
-    Store store(database(a));
+    auto store = Store::open(database(a));
     if (sub == "list") {
         out << "id\tusername\tlevel\tpaid until\tlogin time\tlogin address\n";
-        printRows(store.listUsers(), out);
+        printRows(store->listUsers(), out);
         return 0;
     }
     if (a.words.size() < 3)
         throw std::runtime_error("user " + sub + " needs a user name");
     const std::string &name = a.words[2];
     if (sub == "add") {
-        auto id = store.addUser(name, password(a, 3), level(a), untilDate(a));
+        auto id = store->addUser(name, password(a, 3), level(a), untilDate(a));
         out << "added user " << name << " (id " << id << ")\n";
     } else if (sub == "remove") {
-        store.removeUser(name);
+        store->removeUser(name);
         out << "removed user " << name << "\n";
     } else if (sub == "passwd") {
-        store.setPassword(name, password(a, 3));
+        store->setPassword(name, password(a, 3));
         out << "changed the password of " << name << "\n";
     } else
         throw std::runtime_error("user: add, list, remove or passwd");
@@ -185,14 +184,14 @@ int user(const OperatorCommands::Arguments &a, std::ostream &out)
 int applications(const OperatorCommands::Arguments &a, std::ostream &out)
 {
     std::string sub = a.words.size() > 1 ? a.words[1] : "list";
-    Store store(database(a));
+    auto store = Store::open(database(a));
     if (sub == "list") {
         out << "id\tusername\tQQ\tapplied\n";
-        printRows(store.listApplications(), out);
+        printRows(store->listApplications(), out);
         return 0;
     }
     if (sub == "approve" && a.words.size() > 2) {
-        auto id = store.approveApplication(a.words[2], level(a), untilDate(a));
+        auto id = store->approveApplication(a.words[2], level(a), untilDate(a));
         out << "approved " << a.words[2] << " (id " << id << ")\n";
         return 0;
     }
@@ -201,26 +200,17 @@ int applications(const OperatorCommands::Arguments &a, std::ostream &out)
 
 int init(const OperatorCommands::Arguments &a, std::ostream &out)
 {
-    std::string path = database(a);
-    std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    if (!parent.empty() && std::filesystem::create_directories(parent))
-        std::filesystem::permissions(parent, std::filesystem::perms::owner_all);
-    bool created = !std::filesystem::exists(path);
-    Store store(path, true);
-    // The database holds password hashes and subscribers' addresses: owner only. SQLite gives
-    // its -wal and -shm files the permissions of the database file.
-    if (created)
-        std::filesystem::permissions(path, std::filesystem::perms::owner_read |
-                                               std::filesystem::perms::owner_write);
-    store.createSchema();
+    auto store = Store::open(database(a), true);
+    store->createSchema();
     if (a.options.count("--demo")) {
-        bool seeded = store.with(
+        bool seeded = store->with(
             [](Connection &c) { return c.scalar("SELECT count(*) FROM UserTable") != SqlValue(0LL); });
         if (seeded)
             throw std::runtime_error("the database already holds data; demo data goes into a new one");
-        DemoData::seed(store);
+        DemoData::seed(*store);
     }
-    out << "initialised " << path << (a.options.count("--demo") ? " with demo data" : "") << "\n";
+    out << "initialised " << store->description() << (a.options.count("--demo") ? " with demo data" : "")
+        << "\n";
     return 0;
 }
 
@@ -263,9 +253,9 @@ int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream 
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    Store store(database(a));
-    store.upgradeSchema();
-    HttpFrontEnd frontEnd(store, options);
+    auto store = Store::open(database(a));
+    store->upgradeSchema();
+    HttpFrontEnd frontEnd(*store, options);
     int port = frontEnd.bind();
     out << "listening on http://" << shownHost << ":" << port << std::endl;
 
@@ -292,7 +282,7 @@ int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream 
             while (!stopped.wait_for(lock, std::chrono::seconds(feedSeconds), [&] { return stopping; })) {
                 lock.unlock();
                 try {
-                    std::string line = DemoData::publishRandomItem(store, random);
+                    std::string line = DemoData::publishRandomItem(*store, random);
                     if (options.log)
                         std::fprintf(stderr, "demo feed: published %s\n", line.c_str());
                 } catch (const std::exception &error) {
@@ -365,7 +355,8 @@ OperatorCommands::Arguments OperatorCommands::parse(const std::vector<std::strin
 
 std::string OperatorCommands::usage()
 {
-    return "usage: stock-alert-service COMMAND [options]   (every command takes --db FILE)\n"
+    return "usage: stock-alert-service COMMAND [options]   (every command takes --db FILE or\n"
+           "       --db postgresql://USER@HOST/DBNAME, any libpq connection URI)\n"
            "  serve [--listen HOST:PORT] [--demo-feed SECONDS] [--threads N] [--quiet]\n"
            "        [--trusted-proxy ADDRESS]... [--max-connections-per-address N]\n"
            "  init [--demo]\n"

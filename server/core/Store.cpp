@@ -2,64 +2,14 @@
 
 #include "DateTimeText.h"
 #include "PasswordHash.h"
+#include "PostgresStore.h"
+#include "SqliteStore.h"
 
 #include <ctime>
 #include <set>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace {
-
-const char *const schema = R"SQL(
-CREATE TABLE IF NOT EXISTS Sys_pz(
-    id INTEGER PRIMARY KEY, gpsysname TEXT, syszjxx TEXT, kfqq TEXT, yhqyhyfj BOOLEAN, ifctzqd BOOLEAN,
-    hqurl TEXT, khdsxsj INTEGER, sytsxx TEXT);
-CREATE TABLE IF NOT EXISTS Sys_url(
-    id INTEGER PRIMARY KEY, yjglmc TEXT, smncmc TEXT, xwzxmc TEXT, xwzxurl TEXT, sshqmc TEXT, sshqurl TEXT,
-    jzpgmc TEXT, jzpgurl TEXT, ggdamc TEXT, ggdaurl TEXT, dpzjmc TEXT, dpzjurl TEXT, yjbgmc TEXT, yjbgurl TEXT);
-CREATE TABLE IF NOT EXISTS UserTable(
-    id INTEGER PRIMARY KEY, username TEXT NOT NULL UNIQUE, userpas TEXT NOT NULL,
-    UserDJ INTEGER NOT NULL DEFAULT 3, reachtime DATETIME);
-CREATE TABLE IF NOT EXISTS NewUser(
-    id INTEGER PRIMARY KEY, usetrname TEXT NOT NULL UNIQUE, zcmm TEXT NOT NULL, zhucetime DATETIME, shouji TEXT);
-CREATE TABLE IF NOT EXISTS userdl(
-    userid INTEGER PRIMARY KEY, userzh TEXT, userpas TEXT, userdqsj DATETIME, userdlsj DATETIME, userdlip TEXT);
-CREATE TABLE IF NOT EXISTS Tuijiangupiao(
-    id INTEGER PRIMARY KEY AUTOINCREMENT, nowtime DATETIME NOT NULL, gupiaodaima TEXT, jg TEXT, czfs TEXT,
-    czly TEXT, XinXiDJ INTEGER NOT NULL DEFAULT 3);
-CREATE TABLE IF NOT EXISTS spzx(
-    id INTEGER PRIMARY KEY AUTOINCREMENT, nowtime DATETIME NOT NULL, zxlx TEXT, zxnr TEXT,
-    XinXiDJ INTEGER NOT NULL DEFAULT 3);
-CREATE TABLE IF NOT EXISTS smnc(
-    id INTEGER PRIMARY KEY AUTOINCREMENT, nowtime DATETIME NOT NULL, bt TEXT NOT NULL, nr TEXT,
-    XinXiDJ INTEGER NOT NULL DEFAULT 3);
-CREATE TABLE IF NOT EXISTS smjm(
-    id INTEGER PRIMARY KEY AUTOINCREMENT, nowtime DATETIME NOT NULL, bt TEXT NOT NULL, nr TEXT,
-    XinXiDJ INTEGER NOT NULL DEFAULT 3);
-CREATE INDEX IF NOT EXISTS Tuijiangupiao_nowtime ON Tuijiangupiao(nowtime);
-CREATE INDEX IF NOT EXISTS spzx_nowtime ON spzx(nowtime);
-CREATE TABLE IF NOT EXISTS ChangeCounter(
-    stream TEXT NOT NULL, level INTEGER NOT NULL, added INTEGER NOT NULL DEFAULT 0,
-    revised INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(stream, level)) WITHOUT ROWID;
-)SQL";
-
-// Counting triggers of one stream table. A revision counts for the old and the new level,
-// since moving an item between levels changes what both see; a removal is a revision too.
-std::string counterTriggers(const std::string &table, const std::string &stream)
-{
-    auto bump = [&](const std::string &level, const std::string &column) {
-        return "INSERT INTO ChangeCounter(stream, level, " + column + ") SELECT '" + stream + "', " + level +
-               ", 1 WHERE 1 ON CONFLICT(stream, level) DO UPDATE SET " + column + " = " + column + " + 1;\n";
-    };
-    return "CREATE TRIGGER IF NOT EXISTS " + table + "_added AFTER INSERT ON " + table + " BEGIN\n" +
-           bump("NEW.XinXiDJ", "added") + "END;\n" + "CREATE TRIGGER IF NOT EXISTS " + table +
-           "_revised AFTER UPDATE ON " + table + " BEGIN\n" + bump("NEW.XinXiDJ", "revised") +
-           "INSERT INTO ChangeCounter(stream, level, revised) SELECT '" + stream +
-           "', OLD.XinXiDJ, 1 WHERE OLD.XinXiDJ IS NOT NEW.XinXiDJ ON CONFLICT(stream, level) DO UPDATE SET "
-           "revised = revised + 1;\nEND;\n" +
-           "CREATE TRIGGER IF NOT EXISTS " + table + "_removed AFTER DELETE ON " + table + " BEGIN\n" +
-           bump("OLD.XinXiDJ", "revised") + "END;\n";
-}
 
 const std::set<std::string> streamTables = {"Tuijiangupiao", "spzx", "smnc", "smjm"};
 
@@ -77,6 +27,14 @@ const std::set<std::string> &columnsOf(const std::string &table)
     throw std::runtime_error("unknown stream table " + table);
 }
 
+std::int64_t insertedId(const std::vector<SqlRow> &rows)
+{
+    auto *id = rows.empty() ? nullptr : std::get_if<std::int64_t>(&rows.front().front().value);
+    if (!id)
+        throw std::runtime_error("the database gave no id for the new row");
+    return *id;
+}
+
 std::string checkedTime(const std::string &value)
 {
     auto time = DateTimeText::normalise(value);
@@ -87,58 +45,48 @@ std::string checkedTime(const std::string &value)
 
 } // namespace
 
-Store::Store(std::string path, bool create) : path_(std::move(path))
+bool Store::isPostgres(const std::string &database)
 {
-    if (!create && access(path_.c_str(), F_OK) != 0)
-        throw std::runtime_error("no database at " + path_ + " (run the init command first)");
-    // Opening once up front reports a missing or unreadable file at start, not at the first request.
-    Lease lease(*this);
-    if (create)
-        lease.connection->script("PRAGMA journal_mode=WAL;");
+    return database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0;
+}
+
+std::unique_ptr<Store> Store::open(const std::string &database, bool create)
+{
+    if (isPostgres(database))
+        return std::make_unique<PostgresStore>(database);
+    return std::make_unique<SqliteStore>(database, create);
 }
 
 Store::~Store() = default;
 
+void Store::checkReachable()
+{
+    Lease lease(*this);
+}
+
 Store::Lease::Lease(Store &s) : store(s)
 {
-    {
-        std::lock_guard lock(store.mutex_);
-        if (!store.idle_.empty()) {
+    for (;;) {
+        {
+            std::lock_guard lock(store.mutex_);
+            if (store.idle_.empty())
+                break;
             connection = std::move(store.idle_.back());
             store.idle_.pop_back();
-            return;
         }
+        // A connection the database dropped while it sat idle (a restart) is replaced, so
+        // the first request after the database returns is answered normally.
+        if (connection->usable())
+            return;
+        connection.reset();
     }
-    connection = std::make_unique<Connection>(store.path_, true);
+    connection = store.connect();
 }
 
 Store::Lease::~Lease()
 {
     std::lock_guard lock(store.mutex_);
     store.idle_.push_back(std::move(connection));
-}
-
-void Store::upgradeSchema()
-{
-    with([](Connection &c) {
-        c.script("BEGIN IMMEDIATE;");
-        try {
-            // provedAt in seconds since the epoch: a clock change of the local zone must
-            // not stretch or shorten the window.
-            c.script(
-                "CREATE TABLE IF NOT EXISTS PasswordProof(userid INTEGER NOT NULL, address TEXT NOT NULL, "
-                "provedAt INTEGER NOT NULL, PRIMARY KEY(userid, address)) WITHOUT ROWID;");
-            bool holder = false;
-            for (const SqlRow &row : c.query("PRAGMA table_info(userdl)"))
-                holder = holder || sqlValueText(row[1].value) == "holderip";
-            if (!holder)
-                c.script("ALTER TABLE userdl ADD COLUMN holderip TEXT;");
-            c.script("COMMIT;");
-        } catch (...) {
-            c.script("ROLLBACK;");
-            throw;
-        }
-    });
 }
 
 void Store::recordProof(std::int64_t id, const std::string &address)
@@ -150,23 +98,6 @@ void Store::recordProof(std::int64_t id, const std::string &address)
                   {id, address, now});
         c.execute("DELETE FROM PasswordProof WHERE provedAt<?1", {now - proofSeconds});
     });
-}
-
-void Store::createSchema()
-{
-    with([](Connection &c) {
-        c.script("BEGIN;");
-        try {
-            c.script(schema);
-            c.script(counterTriggers("Tuijiangupiao", "gptj") + counterTriggers("spzx", "spzx") +
-                     counterTriggers("smnc", "smnc") + counterTriggers("smjm", "smjm"));
-            c.script("COMMIT;");
-        } catch (...) {
-            c.script("ROLLBACK;");
-            throw;
-        }
-    });
-    upgradeSchema();
 }
 
 std::optional<Store::Account> Store::verify(const std::string &username, const std::string &password)
@@ -198,12 +129,13 @@ std::int64_t Store::addUser(const std::string &username, const std::string &pass
     std::string hashed = PasswordHash::hash(password);
     return with([&](Connection &c) {
         try {
-            c.execute("INSERT INTO UserTable(username, userpas, UserDJ, reachtime) VALUES(?1, ?2, ?3, ?4)",
-                      {username, hashed, std::int64_t(level), until});
+            return insertedId(
+                c.query("INSERT INTO UserTable(username, userpas, UserDJ, reachtime) VALUES(?1, "
+                        "?2, ?3, ?4) RETURNING id",
+                        {username, hashed, std::int64_t(level), until}));
         } catch (const ConstraintError &) {
             throw std::runtime_error("user " + username + " exists already");
         }
-        return c.lastInsertId();
     });
 }
 
@@ -247,26 +179,22 @@ std::int64_t Store::approveApplication(const std::string &username, int level, c
 {
     std::string until = checkedTime(reachtime);
     return with([&](Connection &c) {
-        c.script("BEGIN IMMEDIATE;");
-        try {
+        return c.transaction([&] {
             auto hashed = c.scalar("SELECT zcmm FROM NewUser WHERE usetrname=?1", {username});
             if (!hashed)
                 throw std::runtime_error("no application of " + username);
+            std::int64_t id = 0;
             try {
-                c.execute(
-                    "INSERT INTO UserTable(username, userpas, UserDJ, reachtime) VALUES(?1, ?2, ?3, ?4)",
-                    {username, *hashed, std::int64_t(level), until});
+                id = insertedId(
+                    c.query("INSERT INTO UserTable(username, userpas, UserDJ, reachtime) VALUES(?1, "
+                            "?2, ?3, ?4) RETURNING id",
+                            {username, *hashed, std::int64_t(level), until}));
             } catch (const ConstraintError &) {
                 throw std::runtime_error("user " + username + " exists already");
             }
-            std::int64_t id = c.lastInsertId();
             c.execute("DELETE FROM NewUser WHERE usetrname=?1", {username});
-            c.script("COMMIT;");
             return id;
-        } catch (...) {
-            c.script("ROLLBACK;");
-            throw;
-        }
+        });
     });
 }
 
@@ -294,8 +222,8 @@ std::int64_t Store::publish(const std::string &table,
         values.push_back(DateTimeText::now());
     }
     return with([&](Connection &c) {
-        c.execute("INSERT INTO " + table + "(" + names + ") VALUES(" + marks + ")", values);
-        return c.lastInsertId();
+        return insertedId(
+            c.query("INSERT INTO " + table + "(" + names + ") VALUES(" + marks + ") RETURNING id", values));
     });
 }
 

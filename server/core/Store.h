@@ -2,27 +2,37 @@
 
 #include "Connection.h"
 
-#include <functional>
+#include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
-// The service's SQLite database: schema, connection pool for the request threads, and the
-// operations the operator commands and the web service perform.
+// The service's database: schema, connection pool for the request threads, and the
+// operations the operator commands and the web service perform. SqliteStore keeps it in one
+// file; PostgresStore in a PostgreSQL database that several service instances share. The
+// statements here are the same for both; what a database needs in its own words lives in
+// its store.
 //
 // Streams and their tables: stock-pool alerts Tuijiangupiao, live news spzx, insider news
-// smnc, secret news smjm. Triggers count additions and revisions per stream and per
-// information level in ChangeCounter, so ifchangetable can tell each user only of items
-// he may see.
+// smnc, secret news smjm. The store counts additions and revisions per stream and per
+// information level in ChangeCounter (triggers), so ifchangetable can tell each user only of
+// items he may see.
 class Store
 {
 public:
-    // Opens an existing database (create = true: creates the file and the schema).
-    explicit Store(std::string path, bool create = false);
-    ~Store();
+    // "postgresql://..." or "postgres://..." (a libpq connection URI) opens a PostgresStore,
+    // anything else names an SQLite file. create: make the database (file) when it is missing.
+    static std::unique_ptr<Store> open(const std::string &database, bool create = false);
+    static bool isPostgres(const std::string &database);
 
-    const std::string &path() const { return path_; }
+    virtual ~Store();
+    Store(const Store &) = delete;
+    Store &operator=(const Store &) = delete;
+
+    // What the operator is told the database is (never a password).
+    virtual std::string description() const = 0;
 
     // Runs fn with a connection of the pool (one per concurrent caller).
     template <typename Fn> auto with(Fn &&fn)
@@ -31,10 +41,10 @@ public:
         return fn(*lease.connection);
     }
 
-    void createSchema();
-    // Adds what a database made by an earlier version lacks: the table of recent password
-    // proofs and the address that holds each online record. Safe to run again.
-    void upgradeSchema();
+    // Creates what is missing of the schema; safe to run again.
+    virtual void createSchema() = 0;
+    // Adds what a database made by an earlier version lacks. Safe to run again.
+    virtual void upgradeSchema() = 0;
 
     struct Account
     {
@@ -71,6 +81,14 @@ public:
     // Whether lists are tiered by user level (Sys_pz.yhqyhyfj).
     bool tieringOn(Connection &connection);
 
+protected:
+    Store() = default;
+    // Opens one more connection for the pool.
+    virtual std::unique_ptr<Connection> connect() = 0;
+    // Opens one connection up front, so that a database that cannot be reached is reported
+    // at start, not at the first request.
+    void checkReachable();
+
 private:
     struct Lease
     {
@@ -80,7 +98,6 @@ private:
         std::unique_ptr<Connection> connection;
     };
 
-    std::string path_;
     std::mutex mutex_;
     std::vector<std::unique_ptr<Connection>> idle_;
 };

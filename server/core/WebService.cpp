@@ -190,7 +190,7 @@ int WebService::hqsfczjl(const std::string &strsql)
     auto values = bindValues(match);
     try {
         auto count = store_.with([&](Connection &c) {
-            return c.query(std::string("SELECT count(*) FROM (") + match.entry->sql + ")", values,
+            return c.query(std::string("SELECT count(*) FROM (") + match.entry->sql + ") AS counted", values,
                            clockValues());
         });
         return int(std::get<std::int64_t>(count.front().front().value));

@@ -1,5 +1,7 @@
 #include "ServiceFixture.h"
 
+#include "PostgresFixture.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
@@ -64,6 +66,14 @@ bool ServiceFixture::start(bool demo, const QStringList &serveArgs)
         return false;
     }
     dbPath_ = dir_.filePath(QStringLiteral("service.db"));
+    if (onPostgres()) {
+        PostgresFixture &cluster = PostgresFixture::shared();
+        dbPath_ = cluster.isRunning() ? cluster.createDatabase() : QString();
+        if (dbPath_.isEmpty()) {
+            error_ = QStringLiteral("no PostgreSQL database: ") + cluster.errorString();
+            return false;
+        }
+    }
     logPath_ = dir_.filePath(QStringLiteral("service.log"));
 
     QStringList init{QStringLiteral("init")};
@@ -134,8 +144,15 @@ int ServiceFixture::runCommand(const QStringList &args, QString *output) const
     return command.exitStatus() == QProcess::NormalExit ? command.exitCode() : -1;
 }
 
+bool ServiceFixture::onPostgres()
+{
+    return qgetenv("STOCK_ALERT_TEST_STORE") == "postgresql";
+}
+
 bool ServiceFixture::execSql(const QString &sql) const
 {
+    if (onPostgres())
+        return PostgresFixture::shared().execSql(dbPath_, sql);
     sqlite3 *db = openDatabase(dbPath_);
     if (!db)
         return false;
@@ -150,6 +167,8 @@ bool ServiceFixture::execSql(const QString &sql) const
 
 QList<QStringList> ServiceFixture::querySql(const QString &sql) const
 {
+    if (onPostgres())
+        return PostgresFixture::shared().querySql(dbPath_, sql);
     QList<QStringList> rows;
     sqlite3 *db = openDatabase(dbPath_);
     if (!db)

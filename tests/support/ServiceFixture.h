@@ -38,6 +38,10 @@
 // - So ifchangetable(2) starts as "5,0,2,0,<today> 00:00:01,"内参：银行股分红行情提前启动",1,0,
 //   <today> 00:00:01,"绝密：某机构调研纪要",3,0" (counts of items at levels 2 and 3).
 // "Today" is the service's local date at the time of init.
+//
+// With STOCK_ALERT_TEST_STORE=postgresql in the environment the database is a fresh one in
+// the process's private PostgreSQL cluster (PostgresFixture) instead of an SQLite file:
+// dbPath() is then its connection URI, and execSql/querySql run on it.
 class ServiceFixture
 {
 public:
@@ -57,12 +61,14 @@ public:
     QString host() const { return host_; } // "http://127.0.0.1:PORT"
     QString endpoint() const { return host_ + QStringLiteral("/WebService.asmx"); }
     quint16 port() const { return port_; }
-    QString dbPath() const { return dbPath_; }
+    QString dbPath() const { return dbPath_; } // a file, or a postgresql:// URI
+    // Whether the tests of this process run against PostgreSQL (see above).
+    static bool onPostgres();
 
     // Runs an operator command on this database (--db is added); returns its exit code, or
     // -1 when it could not run. output receives standard output and standard error.
     int runCommand(const QStringList &args, QString *output = nullptr) const;
-    // Raw SQLite on the database file, for states the service itself never makes.
+    // Raw SQL on the database, for states the service itself never makes.
     bool execSql(const QString &sql) const;
     // Rows of a query, each value as text (NULL as an empty string).
     QList<QStringList> querySql(const QString &sql) const;
