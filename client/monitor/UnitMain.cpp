@@ -2,6 +2,7 @@
 
 #include "AlertListFills.h"
 #include "AlertSound.h"
+#include "BusyCursor.h"
 #include "ChangeCounters.h"
 #include "DefaultErrorReport.h"
 #include "MarqueeStatus.h"
@@ -374,14 +375,10 @@ void TFrmMain::OpenPage(PageKind kind)
     const auto factory = pageFactories().find(kind);
     if (factory == pageFactories().end() || !factory->second)
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
+    {
+        const BusyCursor busy; // creating a page waits for the service
         CurrentPage = factory->second(Panel8);
-    } catch (...) {
-        QApplication::restoreOverrideCursor();
-        throw;
     }
-    QApplication::restoreOverrideCursor();
     // The page is a child of this window: the window's style sheet skins it too.
     CurrentPage->show();
 }
