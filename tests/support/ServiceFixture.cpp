@@ -36,6 +36,15 @@ ServiceFixture::ServiceFixture(bool demo, const QStringList &serveArgs)
         qWarning("ServiceFixture: %s", qPrintable(error_));
 }
 
+ServiceFixture::ServiceFixture(const ServiceFixture &sharing, const QStringList &serveArgs)
+{
+    dbPath_ = sharing.dbPath_;
+    logPath_ = dir_.filePath(QStringLiteral("service.log"));
+    if (!dir_.isValid() || !serve(serveArgs))
+        qWarning("ServiceFixture: %s",
+                 qPrintable(error_.isEmpty() ? QStringLiteral("no directory") : error_));
+}
+
 ServiceFixture::~ServiceFixture()
 {
     stop();
@@ -52,6 +61,12 @@ int ServiceFixture::stop()
         return -1;
     }
     return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
+void ServiceFixture::kill()
+{
+    process_.kill();
+    process_.waitForFinished(10000);
 }
 
 QString ServiceFixture::servicePath()
@@ -84,7 +99,11 @@ bool ServiceFixture::start(bool demo, const QStringList &serveArgs)
         error_ = QStringLiteral("init failed: ") + output;
         return false;
     }
+    return serve(serveArgs);
+}
 
+bool ServiceFixture::serve(const QStringList &serveArgs)
+{
     // The log goes to a file: a pipe nobody reads would fill and block the service.
     process_.setStandardErrorFile(logPath_);
     process_.start(servicePath(), QStringList{QStringLiteral("serve"), QStringLiteral("--listen"),

@@ -48,6 +48,8 @@ public:
     explicit ServiceFixture(bool demo = true);
     // With further options for "serve", e.g. {"--demo-feed", "1"}.
     ServiceFixture(bool demo, const QStringList &serveArgs);
+    // One more service on the database of another (no init): instances that share it.
+    ServiceFixture(const ServiceFixture &sharing, const QStringList &serveArgs);
     ~ServiceFixture();
     ServiceFixture(const ServiceFixture &) = delete;
     ServiceFixture &operator=(const ServiceFixture &) = delete;
@@ -56,6 +58,8 @@ public:
     // Stops the service with SIGTERM; returns its exit code, or -1 when it had to be killed
     // or did not end normally.
     int stop();
+    // Ends the service at once (SIGKILL), as the loss of its machine would.
+    void kill();
     QString errorString() const { return error_; }
 
     QString host() const { return host_; } // "http://127.0.0.1:PORT"
@@ -80,6 +84,7 @@ public:
 
 private:
     bool start(bool demo, const QStringList &serveArgs);
+    bool serve(const QStringList &serveArgs);
 
     QTemporaryDir dir_;
     QProcess process_;

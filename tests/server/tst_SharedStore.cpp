@@ -1,0 +1,165 @@
+// Several service instances on one PostgreSQL database: what one instance writes, the
+// others answer at once; an instance lost leaves the others serving; a database restart
+// gives faults while it is down and normal answers after, without restarting the service.
+#include "ChangeCounters.h"
+#include "PostgresFixture.h"
+#include "ServiceClient.h"
+#include "ServiceFixture.h"
+
+#include <httplib.h>
+
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+QString onlineInsert(const QString &id, const QString &name)
+{
+    return "Insert into userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip) values(" + id + ",'" + name +
+           "','" + name + "','2099-12-31',now(),'127.0.0.1' )";
+}
+QString onlineUpdate(const QString &id, const QString &name)
+{
+    return "update userdl set userzh='" + name + "',userpas='" + name +
+           "', userdqsj='2099-12-31',userdlsj=now(), userdlip='127.0.0.1' where userid=" + id;
+}
+
+std::unique_ptr<WebServiceSoap> proxy(const ServiceFixture &service)
+{
+    return ServiceClient::GetWebServiceSoap(service.endpoint());
+}
+
+QStringList counters(const ServiceFixture &service, int level)
+{
+    return ChangeCounters::splitDelimitedText(proxy(service)->ifchangetable(level));
+}
+
+// One ifchangetable call with a bounded wait: the status and the body.
+std::pair<int, std::string> rawCounters(const ServiceFixture &service)
+{
+    httplib::Client client("127.0.0.1", service.port());
+    client.set_connection_timeout(5, 0);
+    client.set_read_timeout(20, 0);
+    const std::string body =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><soap:Envelope "
+        "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body><ifchangetable "
+        "xmlns=\"http://tempuri.org/\"><userdj>3</userdj></ifchangetable></soap:Body></"
+        "soap:Envelope>";
+    auto res = client.Post("/WebService.asmx", {{"SOAPAction", "\"http://tempuri.org/ifchangetable\""}}, body,
+                           "text/xml; charset=utf-8");
+    if (!res)
+        return {-1, httplib::to_string(res.error())};
+    return {res->status, res->body};
+}
+
+} // namespace
+
+class tst_SharedStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void loginSeenByTheOtherInstance();
+    void publishedItemCountedByTheOther();
+    void otherInstanceServesWhenOneIsLost();
+    void databaseRestartWhileServing();
+
+private:
+    std::unique_ptr<ServiceFixture> a, b;
+};
+
+void tst_SharedStore::initTestCase()
+{
+    if (!ServiceFixture::onPostgres())
+        QSKIP("instances share a database only on PostgreSQL (STOCK_ALERT_TEST_STORE=postgresql)");
+    a = std::make_unique<ServiceFixture>();
+    QVERIFY2(a->isRunning(), qPrintable(a->errorString()));
+    b = std::make_unique<ServiceFixture>(*a, QStringList());
+    QVERIFY2(b->isRunning(), qPrintable(b->errorString()));
+    QVERIFY(a->port() != b->port());
+}
+
+void tst_SharedStore::loginSeenByTheOtherInstance()
+{
+    // The password proved through A lets B write the online record: proofs are shared.
+    QCOMPARE(proxy(*a)->yanzheng("demo", "demo"), QStringLiteral("true"));
+    QCOMPARE(proxy(*b)->zhixing(onlineInsert("1", "demo")), QStringLiteral("true"));
+    const QString first = proxy(*a)->hqdlsj("1");
+    QVERIFY(!first.isEmpty());
+    QCOMPARE(proxy(*b)->hqdlsj("1"), first);
+
+    // A later login through B: the client that checks through A sees it at once.
+    QCOMPARE(proxy(*b)->yanzheng("demo", "demo"), QStringLiteral("true"));
+    QCOMPARE(proxy(*b)->zhixing(onlineUpdate("1", "demo")), QStringLiteral("true"));
+    const QString second = proxy(*b)->hqdlsj("1");
+    QVERIFY2(second != first, qPrintable(second));
+    QCOMPARE(proxy(*a)->hqdlsj("1"), second);
+
+    // The record is held by the address that wrote it, whichever instance it goes through.
+    QCOMPARE(proxy(*a)->zhixing("delete from userdl where userid=1"), QStringLiteral("true"));
+    QCOMPARE(proxy(*b)->hqdlsj("1"), QString());
+}
+
+void tst_SharedStore::publishedItemCountedByTheOther()
+{
+    // B keeps its answer until the database changes: the change must come from A's side.
+    const QStringList before = counters(*b, 3);
+    QCOMPARE(counters(*b, 3), before);
+    QCOMPARE(a->runCommand({"publish", "stock", "--code", "600000", "--name", "浦发银行", "--op", "买入",
+                            "--reason", "两个实例", "--level", "3"}),
+             0);
+    const QStringList after = counters(*b, 3);
+    QCOMPARE(after[0].toInt(), before[0].toInt() + 1);
+    QCOMPARE(after[1], before[1]);
+    QCOMPARE(counters(*a, 3), after);
+
+    QCOMPARE(a->runCommand({"publish", "secret", "--title", "只在数据库里", "--level", "3"}), 0);
+    QCOMPARE(counters(*b, 3)[11], QStringLiteral("只在数据库里"));
+}
+
+void tst_SharedStore::otherInstanceServesWhenOneIsLost()
+{
+    ServiceFixture doomed(*a, {});
+    QVERIFY2(doomed.isRunning(), qPrintable(doomed.errorString()));
+    QCOMPARE(proxy(doomed)->yanzheng("vip", "vip"), QStringLiteral("true"));
+    doomed.kill();
+    QVERIFY(!doomed.isRunning());
+    // Its password proof outlives it: the login goes on through another instance.
+    QCOMPARE(proxy(*b)->zhixing(onlineInsert("2", "vip")), QStringLiteral("true"));
+    QCOMPARE(proxy(*b)->hqdlsj("2"), proxy(*a)->hqdlsj("2"));
+    QCOMPARE(counters(*b, 2), counters(*a, 2));
+}
+
+void tst_SharedStore::databaseRestartWhileServing()
+{
+    PostgresFixture &cluster = PostgresFixture::shared();
+    const auto before = rawCounters(*a);
+    QCOMPARE(before.first, 200);
+
+    QVERIFY2(cluster.stop(), qPrintable(cluster.errorString()));
+    // While the database is down: a fault at once, never a hang, and the service lives on.
+    for (int i = 0; i < 3; ++i) {
+        const auto down = rawCounters(*a);
+        QCOMPARE(down.first, 500);
+        QVERIFY2(down.second.find("soap:Server") != std::string::npos, down.second.c_str());
+    }
+    QCOMPARE(rawCounters(*b).first, 500);
+    QVERIFY(a->isRunning() && b->isRunning());
+
+    QVERIFY2(cluster.start(), qPrintable(cluster.errorString()));
+    // Back: answered normally by the same processes, every call.
+    for (int i = 0; i < 20; ++i) {
+        for (ServiceFixture *service : {a.get(), b.get()}) {
+            const auto after = rawCounters(*service);
+            QCOMPARE(after.first, 200);
+            QCOMPARE(after.second, before.second);
+        }
+    }
+    QCOMPARE(proxy(*b)->yanzheng("demo", "demo"), QStringLiteral("true"));
+    QVERIFY(a->isRunning() && b->isRunning());
+}
+
+QTEST_GUILESS_MAIN(tst_SharedStore)
+#include "tst_SharedStore.moc"
