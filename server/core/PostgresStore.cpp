@@ -113,7 +113,11 @@ void PostgresStore::upgradeSchema()
             c.script("SELECT pg_advisory_xact_lock(8765001)");
             c.script(
                 "CREATE TABLE IF NOT EXISTS PasswordProof(userid integer NOT NULL, address text NOT NULL, "
-                "provedAt bigint NOT NULL, PRIMARY KEY(userid, address))");
+                "provedAt bigint NOT NULL, PRIMARY KEY(userid, address));\n"
+                "CREATE TABLE IF NOT EXISTS LoginFailure(address text PRIMARY KEY, forgivenAt double "
+                "precision "
+                "NOT NULL);\n"
+                "CREATE INDEX IF NOT EXISTS LoginFailure_forgivenAt ON LoginFailure(forgivenAt);");
             // Every instance runs this at start: ALTER TABLE would lock userdl against their
             // logins even when there is nothing to add.
             if (c.query("SELECT 1 FROM information_schema.columns WHERE table_schema = current_schema() AND "

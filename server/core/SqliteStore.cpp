@@ -106,6 +106,10 @@ void SqliteStore::upgradeSchema()
             c.script(
                 "CREATE TABLE IF NOT EXISTS PasswordProof(userid INTEGER NOT NULL, address TEXT NOT NULL, "
                 "provedAt INTEGER NOT NULL, PRIMARY KEY(userid, address)) WITHOUT ROWID;");
+            c.script(
+                "CREATE TABLE IF NOT EXISTS LoginFailure(address TEXT PRIMARY KEY, forgivenAt REAL NOT NULL) "
+                "WITHOUT ROWID;\n"
+                "CREATE INDEX IF NOT EXISTS LoginFailure_forgivenAt ON LoginFailure(forgivenAt);");
             bool holder = false;
             for (const SqlRow &row : c.query("PRAGMA table_info(userdl)"))
                 holder = holder || sqlValueText(row[1].value) == "holderip";

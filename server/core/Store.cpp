@@ -100,6 +100,36 @@ void Store::recordProof(std::int64_t id, const std::string &address)
     });
 }
 
+double Store::loginFailures(const std::string &address, double now, double forgiveSeconds)
+{
+    auto forgivenAt = with([&](Connection &c) {
+        return c.scalar("SELECT forgivenAt FROM LoginFailure WHERE address=?1", {address});
+    });
+    auto *at = forgivenAt ? std::get_if<double>(&*forgivenAt) : nullptr;
+    return at && *at > now ? (*at - now) / forgiveSeconds : 0;
+}
+
+void Store::recordLoginFailure(const std::string &address, double now, double forgiveSeconds)
+{
+    with([&](Connection &c) {
+        // What is left of earlier failures, plus this one.
+        c.execute(
+            "INSERT INTO LoginFailure(address, forgivenAt) VALUES(?1, ?2 + ?3) ON CONFLICT(address) DO "
+            "UPDATE "
+            "SET forgivenAt = (CASE WHEN LoginFailure.forgivenAt > ?2 THEN LoginFailure.forgivenAt ELSE ?2 "
+            "END) + ?3",
+            {address, now, forgiveSeconds});
+        // A spread of one-off addresses must not grow the table without bound.
+        c.execute("DELETE FROM LoginFailure WHERE forgivenAt <= ?1", {now});
+    });
+}
+
+std::int64_t Store::trackedAddresses()
+{
+    auto count = with([](Connection &c) { return c.scalar("SELECT count(*) FROM LoginFailure"); });
+    return count ? std::get<std::int64_t>(*count) : 0;
+}
+
 std::optional<Store::Account> Store::verify(const std::string &username, const std::string &password)
 {
     auto rows = with([&](Connection &c) {

@@ -61,6 +61,14 @@ public:
     // Remembers that address has just proved the password of account id.
     void recordProof(std::int64_t id, const std::string &address);
 
+    // Failed password checks per address, one forgiven each forgiveSeconds: only the time
+    // at which all are forgiven is kept, so a failure is one atomic write whichever instance
+    // counts it. Times in seconds since the epoch.
+    double loginFailures(const std::string &address, double now, double forgiveSeconds);
+    void recordLoginFailure(const std::string &address, double now, double forgiveSeconds);
+    // Addresses with failures not yet forgiven (forgiven ones are removed as failures come in).
+    std::int64_t trackedAddresses();
+
     // Operator operations; they throw std::runtime_error with a readable message.
     std::int64_t addUser(const std::string &username, const std::string &password, int level,
                          const std::string &reachtime);

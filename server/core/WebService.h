@@ -13,7 +13,7 @@
 class WebService
 {
 public:
-    explicit WebService(Store &store) : store_(store) {}
+    explicit WebService(Store &store) : store_(store), throttle_(store) {}
 
     struct Caller
     {

@@ -1,7 +1,14 @@
-// The slowdown of password guessing, on a clock the test moves itself.
+// The slowdown of password guessing, on a clock the test moves itself, with the failures
+// kept in a fresh store (SQLite, or PostgreSQL with STOCK_ALERT_TEST_STORE=postgresql).
 #include "LoginThrottle.h"
+#include "PostgresFixture.h"
+#include "ServiceFixture.h"
+#include "Store.h"
 
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using namespace std::chrono_literals;
 using Clock = LoginThrottle::Clock;
@@ -11,12 +18,30 @@ class tst_LoginThrottle : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
     void delayGrowsWithFailures_data();
     void delayGrowsWithFailures();
     void otherAddressesUnaffected();
     void failuresForgivenOverTime();
     void addressTableStaysBounded();
+    void sharedByThrottlesOnOneStore();
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<Store> store_;
+    int stores_ = 0;
 };
+
+void tst_LoginThrottle::init()
+{
+    std::string database = dir_.filePath(QString("throttle%1.db").arg(++stores_)).toStdString();
+    if (ServiceFixture::onPostgres()) {
+        QVERIFY2(PostgresFixture::shared().isRunning(), qPrintable(PostgresFixture::shared().errorString()));
+        database = PostgresFixture::shared().createDatabase().toStdString();
+    }
+    store_ = Store::open(database, true);
+    store_->createSchema();
+}
 
 void tst_LoginThrottle::delayGrowsWithFailures_data()
 {
@@ -35,7 +60,7 @@ void tst_LoginThrottle::delayGrowsWithFailures()
 {
     QFETCH(int, failures);
     QFETCH(int, delayMs);
-    LoginThrottle throttle;
+    LoginThrottle throttle(*store_);
     Clock::time_point now{1000h};
     for (int i = 0; i < failures; ++i)
         throttle.recordFailure("198.51.100.1", now);
@@ -44,7 +69,7 @@ void tst_LoginThrottle::delayGrowsWithFailures()
 
 void tst_LoginThrottle::otherAddressesUnaffected()
 {
-    LoginThrottle throttle;
+    LoginThrottle throttle(*store_);
     Clock::time_point now{1000h};
     for (int i = 0; i < 50; ++i)
         throttle.recordFailure("198.51.100.1", now);
@@ -55,7 +80,7 @@ void tst_LoginThrottle::otherAddressesUnaffected()
 
 void tst_LoginThrottle::failuresForgivenOverTime()
 {
-    LoginThrottle throttle;
+    LoginThrottle throttle(*store_);
     Clock::time_point start{1000h};
     for (int i = 0; i < 7; ++i)
         throttle.recordFailure("198.51.100.1", start);
@@ -71,17 +96,32 @@ void tst_LoginThrottle::failuresForgivenOverTime()
 
 void tst_LoginThrottle::addressTableStaysBounded()
 {
-    LoginThrottle::Settings settings;
-    settings.maxAddresses = 100;
-    LoginThrottle throttle(settings);
+    LoginThrottle throttle(*store_);
     Clock::time_point now{1000h};
     // A persistent guesser stays slowed down while a spread of one-off addresses comes and goes.
     for (int i = 0; i < 10; ++i)
         throttle.recordFailure("198.51.100.1", now);
-    for (int i = 0; i < 5000; ++i)
+    for (int i = 0; i < 500; ++i)
         throttle.recordFailure("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256), now);
-    QCOMPARE(throttle.delayFor("198.51.100.1", now).count(), 8000);
-    QVERIFY(throttle.trackedAddresses() <= 100);
+    QCOMPARE(store_->trackedAddresses(), 501);
+    // A minute on, the next failure sweeps out every address whose failures are forgiven.
+    throttle.recordFailure("203.0.113.9", now + 61s);
+    QCOMPARE(store_->trackedAddresses(), 2);
+    QCOMPARE(throttle.delayFor("198.51.100.1", now + 241s).count(), 1000);
+    QCOMPARE(throttle.delayFor("10.0.0.1", now + 61s).count(), 0);
+}
+
+void tst_LoginThrottle::sharedByThrottlesOnOneStore()
+{
+    // Two service instances: guesses spread over both count as one series.
+    LoginThrottle first(*store_), second(*store_);
+    Clock::time_point now{1000h};
+    for (int i = 0; i < 3; ++i) {
+        first.recordFailure("198.51.100.1", now);
+        second.recordFailure("198.51.100.1", now);
+    }
+    QCOMPARE(first.delayFor("198.51.100.1", now).count(), 1000);
+    QCOMPARE(second.delayFor("198.51.100.1", now).count(), 1000);
 }
 
 QTEST_GUILESS_MAIN(tst_LoginThrottle)
