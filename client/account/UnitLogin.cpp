@@ -1,8 +1,11 @@
 #include "UnitLogin.h"
 
 #include "MessageBoxes.h"
+#include "OutsideText.h"
+#include "PasswordKeychain.h"
 #include "PublicIPAddress.h"
 #include "RememberedCredentials.h"
+#include "ReminderSettings.h"
 #include "ResultDocument.h"
 #include "ServiceClient.h"
 #include "ShellOpen.h"
@@ -10,7 +13,6 @@
 #include "TextConversions.h"
 #include "URLCodeChange.h"
 #include "URLLabel.h"
-#include "OutsideText.h"
 #include "UnitGlouble.h"
 #include "UnitZCCT.h"
 
@@ -21,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolButton>
@@ -261,6 +264,8 @@ void TFrmLogin::FormShow()
         Edit1->setText(remembered.userName);
         Edit2->setText(remembered.password);
         CheckBox1->setChecked(true);
+        if (remembered.password.isEmpty() && !remembered.userName.isEmpty())
+            fillPasswordFromKeychain(remembered.userName);
     } else {
         Edit1->clear();
         Edit2->clear();
@@ -332,12 +337,50 @@ void TFrmLogin::Button1Click()
     done(mrOk);
 }
 
+// The keychain answers later; the box is filled then, unless the user has typed meanwhile.
+void TFrmLogin::fillPasswordFromKeychain(const QString &userName)
+{
+    if (!PasswordKeychain::isAvailable())
+        return;
+    QPointer<TFrmLogin> window(this);
+    PasswordKeychain::read(userName, [window, userName](std::optional<QString> password) {
+        if (window && password && trim(window->Edit1->text()) == userName && window->Edit2->text().isEmpty())
+            window->Edit2->setText(*password);
+    });
+}
+
 void TFrmLogin::JLYHXX()
 {
-    if (CheckBox1->isChecked())
+    const bool useKeychain =
+        ReminderSettings::instance().passwordInKeychain() && PasswordKeychain::isAvailable();
+    const QString previousName = RememberedCredentials::read().userName;
+    if (CheckBox1->isChecked() && useKeychain) {
+        rememberInKeychain(trim(Edit1->text()), trim(Edit2->text()));
+    } else if (CheckBox1->isChecked()) {
         RememberedCredentials::write(Edit1->text(), Edit2->text());
-    else
+    } else {
         RememberedCredentials::remove();
+    }
+    // A password the keychain holds for a name no longer remembered there is not left behind.
+    if (PasswordKeychain::isAvailable() && !previousName.isEmpty() &&
+        !(CheckBox1->isChecked() && useKeychain && previousName == trim(Edit1->text())))
+        PasswordKeychain::remove(previousName);
+}
+
+// The file keeps the name and an empty password line; should the keychain refuse the
+// password, the file takes it as it would without a keychain.
+void TFrmLogin::rememberInKeychain(const QString &userName, const QString &password)
+{
+    RememberedCredentials::write(userName, QString());
+    PasswordKeychain::write(userName, password, [userName, password](bool ok, const QString &) {
+        if (ok)
+            return;
+        try {
+            RememberedCredentials::write(userName, password);
+        } catch (const std::exception &) {
+            // Nothing to report to: the login window is long gone. The next start asks again.
+        }
+    });
 }
 
 void TFrmLogin::Button2Click()

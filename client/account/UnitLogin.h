@@ -72,6 +72,8 @@ protected:
     void reject() override;
 
 private:
+    void fillPasswordFromKeychain(const QString &userName);
+    void rememberInKeychain(const QString &userName, const QString &password);
     void createComponents();
     void FormCreate();
     void FormShow();

@@ -5,10 +5,12 @@
 #include "BusyCursor.h"
 #include "ChangeCounters.h"
 #include "DefaultErrorReport.h"
+#include "DesktopNotifications.h"
 #include "MarqueeStatus.h"
 #include "MessageBoxes.h"
 #include "PopUpPresets.h"
 #include "RefreshablePage.h"
+#include "ReminderSettings.h"
 #include "ResultDocument.h"
 #include "ServiceClient.h"
 #include "ShellOpen.h"
@@ -127,6 +129,7 @@ TFrmMain::TFrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     createControls();
     createPageCommands();
     createTray();
+    createMuteEntry();
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(15000);
@@ -141,6 +144,8 @@ TFrmMain::TFrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     PopUpNotifier1 = new TPopUpNotifier(nullptr);
     applyMainWindowPreset(*PopUpNotifier1);
     connect(PopUpNotifier1, &TPopUpNotifier::OnClick, this, &TFrmMain::PopUpNotifier1Click);
+    m_desktopNotifications = new DesktopNotifications(this);
+    connect(m_desktopNotifications, &DesktopNotifications::clicked, this, &TFrmMain::PopUpNotifier1Click);
 
     // A desktop session that ends may not let the program reach its normal end.
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TFrmMain::FormDestroy);
@@ -282,12 +287,29 @@ void TFrmMain::createTray()
     connect(N10, &QAction::triggered, this, &TFrmMain::N10Click);
     connect(N1, &QAction::triggered, this, &TFrmMain::N1Click);
 
-    TrayIcon1 = new QSystemTrayIcon(QIcon(QStringLiteral(":/main/tray.png")), this);
+    m_onlineIcon = QIcon(QStringLiteral(":/main/tray.png"));
+    // The same picture greyed out, as the desktop draws a disabled icon.
+    const QSize iconSize = m_onlineIcon.availableSizes().value(0, QSize(32, 32));
+    m_offlineIcon = QIcon(m_onlineIcon.pixmap(iconSize, QIcon::Disabled));
+    TrayIcon1 = new QSystemTrayIcon(m_onlineIcon, this);
     TrayIcon1->setContextMenu(PopupMenu1);
     connect(TrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             restoreApplication();
     });
+}
+
+void TFrmMain::createMuteEntry()
+{
+    MuteEntry = new QAction(QStringLiteral("静音"), PopupMenu1);
+    MuteEntry->setCheckable(true);
+    MuteEntry->setChecked(ReminderSettings::instance().muted());
+    PopupMenu1->insertAction(N1, MuteEntry);
+    connect(MuteEntry, &QAction::toggled, this,
+            [](bool muted) { ReminderSettings::instance().setMuted(muted); });
+    // The settings window changes it too; the entry follows.
+    connect(&ReminderSettings::instance(), &ReminderSettings::changed, MuteEntry,
+            [this] { MuteEntry->setChecked(ReminderSettings::instance().muted()); });
 }
 
 void TFrmMain::showEvent(QShowEvent *event)
@@ -416,6 +438,7 @@ void TFrmMain::applyTick()
         }
     }
     m_flowAnswers.clear();
+    noteTickReached(fetched.counterText.has_value());
     emit pollTickApplied();
 }
 
@@ -437,15 +460,15 @@ void TFrmMain::dispatch(PollTick::Flow flow)
         return spzxADDclose();
     case Flow::InsiderAddedPageOpen:
         reloadInsiderPage();
-        AlertSound::instance().play();
+        PlayAlertSound();
         return insiderToast();
     case Flow::InsiderChangedPageOpen:
         return reloadInsiderPage();
     case Flow::InsiderAddedPageClosed:
-        AlertSound::instance().play();
+        PlayAlertSound();
         return insiderToast();
     case Flow::SecretAdded:
-        AlertSound::instance().play();
+        PlayAlertSound();
         return secretToast();
     }
 }
@@ -463,11 +486,54 @@ QString TFrmMain::nextAnswer()
     return *answer.text;
 }
 
+void TFrmMain::PlayAlertSound()
+{
+    if (!ReminderSettings::instance().muted())
+        AlertSound::instance().play();
+}
+
 void TFrmMain::announce(const QString &text)
 {
-    PopUpNotifier1->setText(text);
-    PopUpNotifier1->ShowPopUp();
+    if (ReminderSettings::instance().muted())
+        return;
+    if (announcesOnDesktop()) {
+        m_desktopNotifications->show(PopUpNotifier1->Title(), text);
+    } else {
+        PopUpNotifier1->setText(text);
+        PopUpNotifier1->ShowPopUp();
+    }
     emit announced(text);
+}
+
+// Wayland does not let a client place a window, so a toast would land anywhere: there the
+// desktop's notifications stand in whenever the desktop has them.
+bool TFrmMain::announcesOnDesktop() const
+{
+    const bool chosen =
+        ReminderSettings::instance().presentation() == ReminderSettings::Presentation::DesktopNotifications;
+    const bool toastsCannotBePlaced = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    return (chosen || toastsCannotBePlaced) && m_desktopNotifications->isAvailable();
+}
+
+// ---- Offline indicator ----------------------------------------------------------------------
+
+// A tick "reached" the service when its counters came back. Failing ticks stay silent; only
+// the tray tells that the client has been out of touch for a while.
+void TFrmMain::noteTickReached(bool reached)
+{
+    m_failedTicks = reached ? 0 : m_failedTicks + 1;
+    if (reached && m_showsOffline)
+        showOffline(false);
+    else if (m_failedTicks >= OfflineAfterFailedTicks && !m_showsOffline)
+        showOffline(true);
+}
+
+void TFrmMain::showOffline(bool offline)
+{
+    m_showsOffline = offline;
+    TrayIcon1->setIcon(offline ? m_offlineIcon : m_onlineIcon);
+    TrayIcon1->setToolTip(offline ? UnitGlouble.SystemName + QStringLiteral("（与服务器的连接已中断）")
+                                  : UnitGlouble.SystemName);
 }
 
 namespace {
@@ -493,7 +559,7 @@ void TFrmMain::hjgcanctdopen()
         operation = page.cellText(Grid::TodayAlerts, 1, 4);
     }
     page.fillFromAnswer(Grid::LatestAlerts, nextAnswer());
-    AlertSound::instance().play();
+    PlayAlertSound();
     announce(toastText({QStringLiteral("弹出时间：") + time, QStringLiteral("股票代码：") + code,
                         QStringLiteral("操作方式：") + operation}));
 }
@@ -518,7 +584,7 @@ void TFrmMain::hjgcADDclose()
             code = document.fieldText(0, QStringLiteral("gupiaodaima"));
             operation = document.fieldText(0, QStringLiteral("czfs"));
         }
-        AlertSound::instance().play();
+        PlayAlertSound();
         announce(toastText({QStringLiteral("弹出时间：") + time, QStringLiteral("股票代码：") + code,
                             QStringLiteral("操作方式：") + operation}));
     } catch (const std::exception &) {
@@ -535,7 +601,7 @@ void TFrmMain::spzxaddandopen()
         type = page.cellText(Grid::TodayNews, 1, 2);
         text = page.cellText(Grid::TodayNews, 1, 3);
     }
-    AlertSound::instance().play();
+    PlayAlertSound();
     announce(toastText({QStringLiteral("弹出时间：") + time, QStringLiteral("资讯类型：") + type,
                         QStringLiteral("资讯内容：") + text}));
 }
@@ -555,7 +621,7 @@ void TFrmMain::spzxADDclose()
         type = document.fieldText(0, QStringLiteral("zxlx"));
         text = document.fieldText(0, QStringLiteral("zxnr"));
     }
-    AlertSound::instance().play();
+    PlayAlertSound();
     announce(toastText({QStringLiteral("弹出时间：") + time, QStringLiteral("资讯类型：") + type,
                         QStringLiteral("资讯内容：") + text}));
 }

@@ -3,6 +3,7 @@
 #include "PollTick.h"
 
 #include <QFutureWatcher>
+#include <QIcon>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -12,6 +13,7 @@
 #include <map>
 #include <optional>
 
+class DesktopNotifications;
 class MarqueeStatus;
 class QLabel;
 class QMenu;
@@ -100,6 +102,11 @@ public:
     QAction *N8 = nullptr;
     QAction *N9 = nullptr;
     QAction *N10 = nullptr;
+    QAction *MuteEntry = nullptr; // "静音", checkable, just above "退出系统"
+
+    // After this many poll ticks in a row without an answer the tray shows the client offline.
+    static constexpr int OfflineAfterFailedTicks = 3;
+    bool showsOffline() const { return m_showsOffline; }
 
     // Whether Timer1 counts as enabled: a period of 0 leaves it enabled without ever firing.
     bool isPolling() const { return m_polling; }
@@ -116,6 +123,8 @@ public slots:
     void N1Click();
     void N10Click();
     void PopUpNotifier1Click();
+    // The alert sound of every announcing flow; silent while muted.
+    void PlayAlertSound();
 
 signals:
     // A toast was asked for with this text (whether or not the notifier had room for it).
@@ -137,6 +146,7 @@ private:
     void createControls();
     void createPageCommands();
     void createTray();
+    void createMuteEntry();
     QToolButton *pageButton(int top);
     void setPageCaptions();
     void setUserLabels();
@@ -145,6 +155,9 @@ private:
     void dispatch(PollTick::Flow flow);
     QString nextAnswer();
     void announce(const QString &text);
+    bool announcesOnDesktop() const;
+    void noteTickReached(bool reached);
+    void showOffline(bool offline);
     void insiderToast();
     void secretToast();
     void reloadInsiderPage();
@@ -156,6 +169,11 @@ private:
     bool m_loginReportOpen = false;
     QPoint m_dragOffset;
     bool m_dragging = false;
+    DesktopNotifications *m_desktopNotifications = nullptr;
+    int m_failedTicks = 0;
+    bool m_showsOffline = false;
+    QIcon m_onlineIcon;
+    QIcon m_offlineIcon;
 
     PollTick::State m_tickState;
     QFutureWatcher<PollTick::Fetched> m_tickWatcher;

@@ -1,17 +1,23 @@
 #include "UnitXTSZ.h"
 
 #include "AlertSoundReplacement.h"
+#include "Autostart.h"
 #include "BusyCursor.h"
 #include "MessageBoxes.h"
+#include "PasswordKeychain.h"
+#include "ReminderSettings.h"
 #include "ServiceClient.h"
 #include "SqlText.h"
 #include "TextConversions.h"
 #include "UnitGlouble.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -95,6 +101,7 @@ TFormXTSZ::TFormXTSZ(QWidget *owner) : QDialog(owner)
     buildPasswordPage();
     buildSoundPage();
     buildAboutPage();
+    buildReminderPage();
     PageControl1->setCurrentWidget(TabSheet4);
 
     FormCreate();
@@ -161,6 +168,75 @@ void TFormXTSZ::buildAboutPage()
 
     Button7 = button(QStringLiteral("关闭窗体"), TabSheet4, QRect(224, 260, 105, 25));
     connect(Button7, &QPushButton::clicked, this, &TFormXTSZ::Button7Click);
+}
+
+void TFormXTSZ::buildReminderPage()
+{
+    TabSheet5 = new QWidget;
+    PageControl1->addTab(TabSheet5, QStringLiteral("提醒设置"));
+    MuteCheckBox = new QCheckBox(QStringLiteral("静音"), TabSheet5);
+    MuteCheckBox->setObjectName(QStringLiteral("MuteCheckBox"));
+    MuteCheckBox->setGeometry(129, 40, 300, 21);
+    ToastsRadio = new QRadioButton(QStringLiteral("屏幕右下角弹出提示窗口"), TabSheet5);
+    ToastsRadio->setObjectName(QStringLiteral("ToastsRadio"));
+    ToastsRadio->setGeometry(129, 80, 300, 21);
+    DesktopNotificationsRadio = new QRadioButton(QStringLiteral("使用桌面系统的通知"), TabSheet5);
+    DesktopNotificationsRadio->setObjectName(QStringLiteral("DesktopNotificationsRadio"));
+    DesktopNotificationsRadio->setGeometry(129, 108, 300, 21);
+    auto *presentation = new QButtonGroup(TabSheet5);
+    presentation->addButton(ToastsRadio);
+    presentation->addButton(DesktopNotificationsRadio);
+    AutostartCheckBox = new QCheckBox(QStringLiteral("登录桌面时自动启动本软件"), TabSheet5);
+    AutostartCheckBox->setObjectName(QStringLiteral("AutostartCheckBox"));
+    AutostartCheckBox->setGeometry(129, 148, 300, 21);
+    KeychainCheckBox = new QCheckBox(QStringLiteral("记住的密码保存在桌面钥匙串中"), TabSheet5);
+    KeychainCheckBox->setObjectName(QStringLiteral("KeychainCheckBox"));
+    KeychainCheckBox->setGeometry(129, 188, 300, 21);
+    KeychainMissingLabel = label(QStringLiteral("（本机没有桌面钥匙串服务，密码仍保存在本机文件中）"),
+                                 TabSheet5, QRect(147, 212, 360, 17));
+    KeychainMissingLabel->setVisible(!PasswordKeychain::isAvailable());
+    Button8 = button(QStringLiteral("关闭窗体"), TabSheet5, QRect(224, 260, 105, 25));
+
+    showReminderSettings();
+    ReminderSettings &settings = ReminderSettings::instance();
+    connect(MuteCheckBox, &QCheckBox::toggled, this, [&settings](bool muted) { settings.setMuted(muted); });
+    connect(DesktopNotificationsRadio, &QRadioButton::toggled, this, [&settings](bool desktop) {
+        settings.setPresentation(desktop ? ReminderSettings::Presentation::DesktopNotifications
+                                         : ReminderSettings::Presentation::Toasts);
+    });
+    connect(KeychainCheckBox, &QCheckBox::toggled, this,
+            [&settings](bool inKeychain) { settings.setPasswordInKeychain(inKeychain); });
+    connect(AutostartCheckBox, &QCheckBox::toggled, this, &TFormXTSZ::setAutostart);
+    // The tray's "静音" may change while this window is open.
+    connect(&settings, &ReminderSettings::changed, this, &TFormXTSZ::showReminderSettings);
+    connect(Button8, &QPushButton::clicked, this, &TFormXTSZ::Button2Click);
+}
+
+void TFormXTSZ::showReminderSettings()
+{
+    const ReminderSettings &settings = ReminderSettings::instance();
+    const QSignalBlocker blockMute(MuteCheckBox);
+    const QSignalBlocker blockToasts(ToastsRadio);
+    const QSignalBlocker blockDesktop(DesktopNotificationsRadio);
+    const QSignalBlocker blockAutostart(AutostartCheckBox);
+    const QSignalBlocker blockKeychain(KeychainCheckBox);
+    MuteCheckBox->setChecked(settings.muted());
+    const bool desktop = settings.presentation() == ReminderSettings::Presentation::DesktopNotifications;
+    DesktopNotificationsRadio->setChecked(desktop);
+    ToastsRadio->setChecked(!desktop);
+    AutostartCheckBox->setChecked(Autostart::isEnabled());
+    KeychainCheckBox->setChecked(settings.passwordInKeychain());
+}
+
+void TFormXTSZ::setAutostart(bool enabled)
+{
+    QString error;
+    if (Autostart::setEnabled(enabled, &error))
+        return;
+    const QSignalBlocker block(AutostartCheckBox);
+    AutostartCheckBox->setChecked(Autostart::isEnabled());
+    MessageBoxes::application(QStringLiteral("自动启动设置失败：") + error, ErrorCaption,
+                              MessageBoxes::Icon::Error, MessageBoxes::Buttons::Ok, this);
 }
 
 void TFormXTSZ::FormCreate()

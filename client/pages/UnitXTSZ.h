@@ -4,9 +4,11 @@
 
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QTabWidget;
 
 // The settings window: changes the password, replaces the alert sound and names the system
@@ -28,6 +30,7 @@ public:
     QWidget *TabSheet1; // 修改密码
     QWidget *TabSheet2; // 修改提示音
     QWidget *TabSheet4; // 关于软件
+    QWidget *TabSheet5; // 提醒设置
 
     QLabel *Label1;
     QLineEdit *Edit1; // current password
@@ -46,6 +49,14 @@ public:
     QLabel *Label5;       // SupportQQ
     QPushButton *Button7; // 关闭窗体
 
+    QCheckBox *MuteCheckBox;
+    QRadioButton *ToastsRadio;
+    QRadioButton *DesktopNotificationsRadio;
+    QCheckBox *AutostartCheckBox;
+    QCheckBox *KeychainCheckBox;
+    QLabel *KeychainMissingLabel; // shown when the desktop has no keychain
+    QPushButton *Button8;         // 关闭窗体
+
 public slots:
     void Button1Click();
     void Button2Click();
@@ -56,6 +67,9 @@ private:
     void buildPasswordPage();
     void buildSoundPage();
     void buildAboutPage();
+    void buildReminderPage();
+    void showReminderSettings();
+    void setAutostart(bool enabled);
     void FormCreate();
 
     // Sends the password update; returns the service's answer trimmed. Throws on failure.

@@ -159,10 +159,11 @@ void tst_TFormXTSZ::layoutAndAbout()
     QVERIFY(!(form.windowFlags() & Qt::WindowMinimizeButtonHint));
     QCOMPARE(form.PageControl1->geometry(), form.rect());
 
-    QCOMPARE(form.PageControl1->count(), 3);
+    QCOMPARE(form.PageControl1->count(), 4);
     QCOMPARE(form.PageControl1->tabText(0), QStringLiteral("修改密码"));
     QCOMPARE(form.PageControl1->tabText(1), QStringLiteral("修改提示音"));
     QCOMPARE(form.PageControl1->tabText(2), QStringLiteral("关于软件"));
+    QCOMPARE(form.PageControl1->tabText(3), QStringLiteral("提醒设置"));
     QCOMPARE(form.PageControl1->currentWidget(), form.TabSheet4);
 
     QCOMPARE(form.Label8->text(), QStringLiteral("智能股票预警系统"));
