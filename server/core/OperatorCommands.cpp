@@ -20,7 +20,8 @@ const std::set<std::string> flags = {"--demo", "--static-bench", "--quiet"};
 const std::set<std::string> valued = {
     "--db",   "--listen", "--demo-feed", "--threads",  "--code",          "--name",
     "--op",   "--reason", "--level",     "--type",     "--text",          "--title",
-    "--body", "--time",   "--until",     "--password", "--trusted-proxy", "--max-connections-per-address"};
+    "--body", "--time",   "--until",     "--password", "--trusted-proxy", "--max-connections-per-address",
+    "--from"};
 
 std::string option(const OperatorCommands::Arguments &a, const std::string &name,
                    const std::string &fallback = {})
@@ -214,6 +215,17 @@ int init(const OperatorCommands::Arguments &a, std::ostream &out)
     return 0;
 }
 
+int copy(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    auto source = Store::open(required(a, "--from"));
+    source->upgradeSchema();
+    auto target = Store::open(database(a), true);
+    target->createSchema();
+    target->copyFrom(*source);
+    out << "copied " << source->description() << " into " << target->description() << "\n";
+    return 0;
+}
+
 int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream &err)
 {
     HttpFrontEnd::Options options;
@@ -368,6 +380,7 @@ std::string OperatorCommands::usage()
            "  user add NAME [PASSWORD] [--level L] [--until yyyy-mm-dd]\n"
            "  user list | user remove NAME | user passwd NAME [PASSWORD]\n"
            "  applications list | applications approve NAME [--level L] [--until yyyy-mm-dd]\n"
+           "  copy --from FILE   (everything of an SQLite database into a new --db, e.g. PostgreSQL)\n"
            "A password left out is read as one line from standard input.\n";
 }
 
@@ -388,6 +401,8 @@ int OperatorCommands::run(const std::vector<std::string> &args, std::ostream &ou
             return user(a, out);
         if (command == "applications")
             return applications(a, out);
+        if (command == "copy")
+            return copy(a, out);
         if (command == "help" || command.empty()) {
             (command.empty() ? err : out) << usage();
             return command.empty() ? 2 : 0;

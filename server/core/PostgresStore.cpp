@@ -92,6 +92,18 @@ std::unique_ptr<Connection> PostgresStore::connect()
     return std::make_unique<PostgresConnection>(uri_, columnNames());
 }
 
+void PostgresStore::continueIds(Connection &c, const std::string &table)
+{
+    // An identity column's sequence does not see rows inserted with their own ids.
+    bool identity =
+        !c.query("SELECT 1 FROM information_schema.columns WHERE table_schema = current_schema() AND "
+                 "table_name = lower(?1) AND column_name = 'id' AND is_identity = 'YES'",
+                 {table})
+             .empty();
+    if (identity)
+        c.query("SELECT setval(pg_get_serial_sequence(?1, 'id'), max(id)) FROM " + table, {table});
+}
+
 void PostgresStore::createSchema()
 {
     with([](Connection &c) {

@@ -27,6 +27,7 @@ public:
 
 protected:
     std::unique_ptr<Connection> connect() override;
+    void continueIds(Connection &connection, const std::string &table) override;
 
 private:
     std::string uri_;

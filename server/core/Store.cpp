@@ -35,6 +35,39 @@ std::int64_t insertedId(const std::vector<SqlRow> &rows)
     return *id;
 }
 
+// Copied in this order: items before ChangeCounter, whose rows replace what the triggers
+// counted while the items came in.
+const char *const copiedTables[] = {"Sys_pz", "Sys_url",       "UserTable",    "NewUser",
+                                    "userdl", "Tuijiangupiao", "spzx",         "smnc",
+                                    "smjm",   "PasswordProof", "ChangeCounter"};
+
+bool truth(const SqlValue &value)
+{
+    if (auto *number = std::get_if<std::int64_t>(&value))
+        return *number != 0;
+    std::string text = sqlValueText(value);
+    for (auto &ch : text)
+        ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    return text == "true" || text == "1";
+}
+
+// One row into table, with its own column names; a boolean goes in as a comparison, which
+// each database turns into its own kind of truth value.
+void insertRow(Connection &c, const std::string &table, const SqlRow &row)
+{
+    std::string names, marks;
+    std::vector<SqlValue> values;
+    for (const SqlField &field : row) {
+        bool boolean =
+            field.declaredType == "BOOLEAN" && !std::holds_alternative<std::monostate>(field.value);
+        values.push_back(boolean ? SqlValue(std::int64_t(truth(field.value))) : field.value);
+        std::string mark = "?" + std::to_string(values.size());
+        names += (names.empty() ? "" : ", ") + field.name;
+        marks += (marks.empty() ? "" : ", ") + (boolean ? "(" + mark + " <> 0)" : mark);
+    }
+    c.execute("INSERT INTO " + table + "(" + names + ") VALUES(" + marks + ")", values);
+}
+
 std::string checkedTime(const std::string &value)
 {
     auto time = DateTimeText::normalise(value);
@@ -287,15 +320,27 @@ void Store::revise(const std::string &table, std::int64_t id,
     });
 }
 
+void Store::copyFrom(Store &source)
+{
+    with([&](Connection &c) {
+        c.transaction([&] {
+            if (c.scalar("SELECT count(*) FROM UserTable") != SqlValue(std::int64_t(0)))
+                throw std::runtime_error("the database already holds accounts; copy into a new one");
+            for (const char *table : copiedTables) {
+                auto rows = source.with(
+                    [&](Connection &s) { return s.query(std::string("SELECT * FROM ") + table); });
+                if (std::string(table) == "ChangeCounter")
+                    c.execute("DELETE FROM ChangeCounter");
+                for (const SqlRow &row : rows)
+                    insertRow(c, table, row);
+                continueIds(c, table);
+            }
+        });
+    });
+}
+
 bool Store::tieringOn(Connection &c)
 {
     auto value = c.scalar("SELECT yhqyhyfj FROM Sys_pz ORDER BY id LIMIT 1");
-    if (!value)
-        return false;
-    if (auto *number = std::get_if<std::int64_t>(&*value))
-        return *number != 0;
-    std::string text = sqlValueText(*value);
-    for (auto &ch : text)
-        ch = char(std::tolower(static_cast<unsigned char>(ch)));
-    return text == "true" || text == "1";
+    return value && truth(*value);
 }

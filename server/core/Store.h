@@ -86,6 +86,11 @@ public:
     void revise(const std::string &table, std::int64_t id,
                 const std::vector<std::pair<std::string, std::string>> &columns, std::optional<int> level);
 
+    // Copies everything a service keeps (configuration, pages, accounts, applications,
+    // online records, items and their counters) from another store into this one, which
+    // must hold no accounts yet. Ids stay as they are, so clients' remembered ids hold.
+    void copyFrom(Store &source);
+
     // Whether lists are tiered by user level (Sys_pz.yhqyhyfj).
     bool tieringOn(Connection &connection);
 
@@ -96,6 +101,8 @@ protected:
     // Opens one connection up front, so that a database that cannot be reached is reported
     // at start, not at the first request.
     void checkReachable();
+    // After rows came in with their own ids: new rows must get ids above them.
+    virtual void continueIds(Connection &, const std::string & /*table*/) {}
 
 private:
     struct Lease

@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 class tst_OperatorCommands : public QObject
@@ -20,6 +21,7 @@ private slots:
     void demoFeedPublishes();
     void cleanShutdown();
     void portInUseIsAnError();
+    void copyCarriesEverything();
 };
 
 void tst_OperatorCommands::users()
@@ -172,6 +174,55 @@ void tst_OperatorCommands::portInUseIsAnError()
     QCOMPARE(second.exitCode(), 1);
     QVERIFY(QString::fromUtf8(second.readAll()).contains("cannot listen"));
     QVERIFY(service.isRunning());
+}
+
+void tst_OperatorCommands::copyCarriesEverything()
+{
+    // The source: an SQLite database with the demo data, one more alert and an alert moved to
+    // another level (counters that no insert alone would give).
+    QTemporaryDir dir;
+    const QString source = dir.filePath("source.db");
+    auto run = [&](const QStringList &args) {
+        QProcess command;
+        command.start(ServiceFixture::servicePath(), QStringList(args) << "--db" << source);
+        return command.waitForFinished(60000) && command.exitCode() == 0;
+    };
+    QVERIFY(run({"init", "--demo"}));
+    QVERIFY(
+        run({"publish", "stock", "--code", "600000", "--name", "浦发银行", "--op", "买入", "--reason", "r"}));
+    QVERIFY(run({"revise", "stock", "2", "--level", "3"}));
+
+    ServiceFixture target(false);
+    QVERIFY2(target.isRunning(), qPrintable(target.errorString()));
+    QString output;
+    QCOMPARE(target.runCommand({"copy", "--from", source}, &output), 0);
+    const QString counters =
+        "SELECT stream || ' ' || level || ' ' || added || ' ' || revised FROM ChangeCounter "
+        "ORDER BY stream, level";
+    QCOMPARE(target.querySql(counters), QList<QStringList>({{"gptj 1 2 0"},
+                                                            {"gptj 2 2 1"},
+                                                            {"gptj 3 4 1"},
+                                                            {"smjm 3 1 0"},
+                                                            {"smnc 2 1 0"},
+                                                            {"smnc 3 1 0"},
+                                                            {"spzx 2 1 0"},
+                                                            {"spzx 3 2 0"}}));
+    // Password hashes, the configuration's flags and the ids come over as they were.
+    auto proxy = ServiceClient::GetWebServiceSoap(target.endpoint());
+    QCOMPARE(proxy->yanzheng("vip", "vip"), QStringLiteral("true"));
+    QVERIFY(proxy->hqSys_pz().contains("<yhqyhyfj>true</yhqyhyfj>"));
+    QCOMPARE(target.querySql("SELECT id, XinXiDJ FROM Tuijiangupiao WHERE gupiaodaima='000858'"),
+             QList<QStringList>({{"2", "3"}}));
+    // New items continue after the copied ones.
+    QCOMPARE(target.runCommand({"publish", "news", "--type", "t", "--text", "x"}, &output), 0);
+    QCOMPARE(output.trimmed(), QStringLiteral("published news 4"));
+
+    // Into a database that has accounts already: refused, nothing added.
+    const auto before = target.querySql(counters);
+    QCOMPARE(target.runCommand({"copy", "--from", source}, &output), 1);
+    QVERIFY2(output.contains("already holds accounts"), qPrintable(output));
+    QCOMPARE(target.querySql(counters), before);
+    QCOMPARE(target.querySql("SELECT count(*) FROM UserTable"), QList<QStringList>({{"3"}}));
 }
 
 QTEST_GUILESS_MAIN(tst_OperatorCommands)
