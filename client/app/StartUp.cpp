@@ -4,12 +4,14 @@
 #include "NetworkState.h"
 #include "PageRegistry.h"
 #include "ServiceClient.h"
+#include "SingleInstance.h"
 #include "TDataModule5.h"
 #include "TerminationSignals.h"
 #include "UnitLogin.h"
 #include "UnitMain.h"
 
 #include <QApplication>
+#include <QPointer>
 
 #include <memory>
 
@@ -22,6 +24,12 @@ bool StartUp::IsNetworkConnected()
 
 int StartUp::run()
 {
+    // A second start in the same session would sign in again, and the first client's
+    // login-elsewhere check would then end it: the running one comes to the front instead.
+    SingleInstance instance(ServiceClient::serviceHost());
+    if (!instance.claim())
+        return 0;
+
     if (!m_networkCheck()) {
         MessageBoxes::system(QStringLiteral("没有连接上网络请先连接网络再打开本软件，请关闭!"),
                              QStringLiteral("提示"));
@@ -31,11 +39,22 @@ int StartUp::run()
     TDataModule5 dataModule;
     registerPages();
     TFrmMain mainWindow;
+    QPointer<TFrmLogin> openLogin;
+    // Until the login succeeds the login window is what the user should see.
+    QObject::connect(&instance, &SingleInstance::activationRequested, &mainWindow, [&mainWindow, &openLogin] {
+        if (openLogin) {
+            openLogin->raise();
+            openLogin->activateWindow();
+        } else {
+            mainWindow.restoreApplication();
+        }
+    });
 
     int modalResult = 0;
     {
         // Destroyed as soon as it closes, also when showing it ends in an error.
         auto login = std::make_unique<TFrmLogin>(&mainWindow);
+        openLogin = login.get();
         if (login->terminationRequested())
             return 0;
         modalResult = login->exec();
