@@ -1,8 +1,11 @@
+#include "PlatformChoice.h"
 #include "StartUp.h"
 #include "StockAlertApplication.h"
 
 int main(int argc, char *argv[])
 {
+    // Before the application object: Qt picks its platform while constructing it.
+    PlatformChoice::applyToProcess();
     StockAlertApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("stock-alert"));
     return StartUp().run();

@@ -1,8 +1,9 @@
 // Draws the alert list page with the demo data, at its real size inside a content panel of
-// 801 x 547, and the settings window on each of its three pages, into PNG files.
+// 801 x 547, and the settings window on each of its four pages, into PNG files.
 //
 //   xvfb-run -a -s "-screen 0 1280x800x24" pages_screenshot docs/screenshots
 
+#include "ReminderSettings.h"
 #include "ServiceClient.h"
 #include "ServiceFixture.h"
 #include "StringGrid.h"
@@ -12,8 +13,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
 
@@ -46,9 +49,10 @@ bool drawSettings(const QString &folder)
     TFormXTSZ form;
     form.show();
     QTest::qWaitForWindowExposed(&form);
-    const char *names[] = {"settings-password.png", "settings-sound.png", "settings-about.png"};
+    const char *names[] = {"settings-password.png", "settings-sound.png", "settings-about.png",
+                           "settings-reminders.png"};
     bool saved = true;
-    for (int page = 0; page < 3; ++page) {
+    for (int page = 0; page < 4; ++page) {
         form.PageControl1->setCurrentIndex(page);
         saved = save(&form, folder + u'/' + QLatin1String(names[page])) && saved;
     }
@@ -60,6 +64,9 @@ bool drawSettings(const QString &folder)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // The reminder settings as a new user has them, whatever this machine's user chose.
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(ReminderSettings::filePath());
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
     QDir().mkpath(folder);
     ServiceFixture service;
