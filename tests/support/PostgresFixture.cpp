@@ -1,5 +1,6 @@
 #include "PostgresFixture.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -115,12 +116,28 @@ bool PostgresFixture::init()
     }
     if (!start())
         return false;
+    watchForCrash();
     // Every database made later is a copy of template1.
     if (!execSql(uri(QStringLiteral("template1")), QString::fromLatin1(groupConcat))) {
         error_ = QStringLiteral("cannot add group_concat to template1");
         return false;
     }
     return true;
+}
+
+void PostgresFixture::watchForCrash()
+{
+    // A test that crashes never runs the destructor: a watcher outside the process stops the
+    // cluster and removes its directory once the process is gone, however it ended.
+    const QString asOwner =
+        geteuid() == 0 ? QStringLiteral("runuser -u ") + owner + QStringLiteral(" -- ") : QString();
+    const QString script =
+        QStringLiteral("while kill -0 %1 2>/dev/null; do sleep 1; done; "
+                       "if [ -f '%2/postmaster.pid' ]; then %3'%4/pg_ctl' -D '%2' -m immediate "
+                       "stop; fi; rm -rf '%5'")
+            .arg(QCoreApplication::applicationPid())
+            .arg(dataDir_, asOwner, binDir(), dir_.path());
+    QProcess::startDetached(QStringLiteral("sh"), {QStringLiteral("-c"), script});
 }
 
 bool PostgresFixture::start()

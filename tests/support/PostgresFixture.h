@@ -44,6 +44,7 @@ public:
 
 private:
     bool init();
+    void watchForCrash();
     int runAsOwner(const QString &program, const QStringList &args, QString *output = nullptr) const;
 
     QTemporaryDir dir_;
