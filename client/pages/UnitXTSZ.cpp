@@ -177,7 +177,7 @@ void TFormXTSZ::buildReminderPage()
     MuteCheckBox = new QCheckBox(QStringLiteral("静音"), TabSheet5);
     MuteCheckBox->setObjectName(QStringLiteral("MuteCheckBox"));
     MuteCheckBox->setGeometry(129, 40, 300, 21);
-    ToastsRadio = new QRadioButton(QStringLiteral("屏幕右下角弹出提示窗口"), TabSheet5);
+    ToastsRadio = new QRadioButton(QStringLiteral("弹出提示窗口"), TabSheet5);
     ToastsRadio->setObjectName(QStringLiteral("ToastsRadio"));
     ToastsRadio->setGeometry(129, 80, 300, 21);
     DesktopNotificationsRadio = new QRadioButton(QStringLiteral("使用桌面系统的通知"), TabSheet5);
