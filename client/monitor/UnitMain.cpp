@@ -704,6 +704,7 @@ void TFrmMain::applyLoginCheck()
 
 void TFrmMain::terminateApplication()
 {
+    m_ending = true;
     FormDestroy();
     QCoreApplication::quit();
 }
@@ -785,6 +786,12 @@ void TFrmMain::changeEvent(QEvent *event)
 
 void TFrmMain::closeEvent(QCloseEvent *event)
 {
+    // Once the application is ending, quit() closes every window on its way out: that close
+    // is accepted, or the close confirmation would come back after it was answered.
+    if (m_ending) {
+        event->accept();
+        return;
+    }
     // Closing by the desktop (a window-manager close) asks as the close button does.
     event->ignore();
     SpeedButton2Click();

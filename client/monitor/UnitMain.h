@@ -166,6 +166,7 @@ private:
     bool m_shown = false;
     bool m_polling = false;
     bool m_destroyed = false;
+    bool m_ending = false; // terminateApplication() has run: closing no longer asks
     bool m_loginReportOpen = false;
     QPoint m_dragOffset;
     bool m_dragging = false;
