@@ -8,6 +8,7 @@
 //   bench_MainWindow [--idle_seconds=60] [--benchmark_...]
 //   (offscreen platform unless QT_QPA_PLATFORM is set)
 
+#include "LoginWindowSignIn.h"
 #include "ServiceClient.h"
 #include "ServiceFixture.h"
 #include "TPopUpNotifier.h"
@@ -44,20 +45,10 @@ double cpuMs(clockid_t clock)
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-bool signIn()
-{
-    TFrmLogin login;
-    login.show();
-    login.Edit1->setText(QStringLiteral("demo"));
-    login.Edit2->setText(QStringLiteral("demo"));
-    QTest::mouseClick(login.SpeedButton1, Qt::LeftButton);
-    return login.result() == TFrmLogin::mrOk;
-}
-
 // Signed in afresh: a window that went before removed the online record as it closed.
 std::unique_ptr<TFrmMain> residentWindow(bool withAlertList)
 {
-    if (!signIn())
+    if (!signInThroughLoginWindow(QStringLiteral("demo"), QStringLiteral("demo")))
         std::fprintf(stderr, "sign-in failed\n");
     auto window = std::make_unique<TFrmMain>();
     window->show();

@@ -4,6 +4,7 @@
 // must stay below the read itself.
 
 #include "BenchmarkAnswer.h"
+#include "FastestRunReporter.h"
 #include "ResultDocument.h"
 #include "ServiceClient.h"
 #include "StringGrid.h"
@@ -52,40 +53,22 @@ void BM_FillStringGrid2(benchmark::State &state)
 BENCHMARK(BM_ParseAnswer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FillStringGrid2)->Unit(benchmark::kMillisecond);
 
-// Prints the usual table, then what the fill adds to the read. With --benchmark_repetitions
-// the fastest repetition of each counts: on a shared machine the slower ones measure the
-// neighbours.
-class AddedCostReporter : public benchmark::ConsoleReporter
+// Prints the usual table, then what the fill adds to the read (fastest runs).
+class AddedCostReporter : public FastestRunReporter
 {
 public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
-            const double cpu = run.GetAdjustedCPUTime();
-            auto [slot, added] = fastest.try_emplace(run.run_name.function_name, cpu);
-            if (!added && cpu < slot->second)
-                slot->second = cpu;
-        }
-    }
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        const auto fill = fastest.find("BM_FillStringGrid2");
-        const auto parse = fastest.find("BM_ParseAnswer");
-        if (fill == fastest.end() || parse == fastest.end())
+        const double fill = fastestOf("BM_FillStringGrid2");
+        const double parse = fastestOf("BM_ParseAnswer");
+        if (fill < 0 || parse < 0)
             return;
-        const double added = fill->second - parse->second;
+        const double added = fill - parse;
         std::printf("fill %.2f ms, parse alone %.2f ms (CPU time, fastest run): the fill adds %.2f ms, "
                     "%.2f of the parse (target < 1): %s\n",
-                    fill->second, parse->second, added, added / parse->second,
-                    added < parse->second ? "met" : "MISSED");
+                    fill, parse, added, added / parse, added < parse ? "met" : "MISSED");
     }
-
-private:
-    std::map<std::string, double> fastest;
 };
 
 } // namespace

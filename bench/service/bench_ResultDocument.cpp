@@ -4,6 +4,7 @@
 // count-instructions, next to this file, measures the same in instructions.
 
 #include "BenchmarkAnswer.h"
+#include "FastestRunReporter.h"
 #include "ResultDocument.h"
 
 #include <QString>
@@ -66,40 +67,23 @@ BENCHMARK(BM_PugixmlParseOnly)->Unit(benchmark::kMillisecond);
 // At most this many times the bare parse, for a load that reads every field.
 constexpr double TargetRatio = 3.3;
 
-// Prints the usual table, then the time of ResultDocument relative to the bare parse.
-// With --benchmark_repetitions the fastest repetition of each counts: on a shared machine
-// the slower ones measure the neighbours.
-class RatioReporter : public benchmark::ConsoleReporter
+// Prints the usual table, then the time of ResultDocument relative to the bare parse
+// (fastest runs).
+class RatioReporter : public FastestRunReporter
 {
 public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
-            const double cpu = run.GetAdjustedCPUTime();
-            auto [slot, added] = fastest.try_emplace(run.run_name.function_name, cpu);
-            if (!added && cpu < slot->second)
-                slot->second = cpu;
-        }
-    }
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        const auto document = fastest.find("BM_ResultDocument");
-        const auto parse = fastest.find("BM_PugixmlParseOnly");
-        if (document == fastest.end() || parse == fastest.end())
+        const double document = fastestOf("BM_ResultDocument");
+        const double parse = fastestOf("BM_PugixmlParseOnly");
+        if (document < 0 || parse < 0)
             return;
-        const double ratio = document->second / parse->second;
+        const double ratio = document / parse;
         std::printf("ResultDocument %.2f ms, bare parse %.2f ms (CPU time, fastest run): ratio %.2f "
                     "(target <= %.1f): %s\n",
-                    document->second, parse->second, ratio, TargetRatio,
-                    ratio <= TargetRatio ? "met" : "MISSED");
+                    document, parse, ratio, TargetRatio, ratio <= TargetRatio ? "met" : "MISSED");
     }
-
-private:
-    std::map<std::string, double> fastest;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "AlertSound.h"
 #include "ChangeCounters.h"
 #include "ClientServiceFixture.h"
+#include "LoginWindowSignIn.h"
 #include "OpenedUrls.h"
 #include "ServiceClient.h"
 #include "StringGrid.h"
@@ -111,12 +112,7 @@ void tst_TFrmMain::cleanup()
 
 void tst_TFrmMain::signIn(const QString &name)
 {
-    TFrmLogin login;
-    login.show();
-    login.Edit1->setText(name);
-    login.Edit2->setText(name);
-    QTest::mouseClick(login.SpeedButton1, Qt::LeftButton);
-    QCOMPARE(login.result(), int(TFrmLogin::mrOk));
+    QVERIFY(signInThroughLoginWindow(name, name));
 }
 
 // The window as start-up shows it after the login; the poll timers are stopped so that only

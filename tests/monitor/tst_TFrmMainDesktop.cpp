@@ -1,4 +1,5 @@
 #include "ClientServiceFixture.h"
+#include "LoginWindowSignIn.h"
 #include "TfrmPopUpToast.h"
 #include "UnitGlouble.h"
 #include "UnitLogin.h"
@@ -82,14 +83,7 @@ void tst_TFrmMainDesktop::toastsWhileMinimised()
     UnitGlouble = GlobalState{};
     ClientServiceFixture client;
     QVERIFY2(client.isReady(), qPrintable(client.errorString()));
-    {
-        TFrmLogin login;
-        login.show();
-        login.Edit1->setText(QStringLiteral("demo"));
-        login.Edit2->setText(QStringLiteral("demo"));
-        QTest::mouseClick(login.SpeedButton1, Qt::LeftButton);
-        QCOMPARE(login.result(), int(TFrmLogin::mrOk));
-    }
+    QVERIFY(signInThroughLoginWindow(QStringLiteral("demo"), QStringLiteral("demo")));
     auto window = std::make_unique<TFrmMain>();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));

@@ -1,6 +1,7 @@
 #include "AlertSound.h"
 #include "ChangeCounters.h"
 #include "ClientServiceFixture.h"
+#include "LoginWindowSignIn.h"
 #include "NotificationServer.h"
 #include "PrivateSessionBus.h"
 #include "ReminderSettings.h"
@@ -100,12 +101,7 @@ void tst_TFrmMainReminders::cleanup()
 
 void tst_TFrmMainReminders::signIn()
 {
-    TFrmLogin login;
-    login.show();
-    login.Edit1->setText(QStringLiteral("demo"));
-    login.Edit2->setText(QStringLiteral("demo"));
-    QTest::mouseClick(login.SpeedButton1, Qt::LeftButton);
-    QCOMPARE(login.result(), int(TFrmLogin::mrOk));
+    QVERIFY(signInThroughLoginWindow(QStringLiteral("demo"), QStringLiteral("demo")));
 }
 
 // Only the test drives the ticks.
