@@ -8,7 +8,10 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 # The client finds its alert sounds next to its executable, so they share a directory; the
 # command on the PATH is a link to it.
 set(CLIENT_DIR lib/stock-alert)
-install(TARGETS stock-alert RUNTIME DESTINATION ${CLIENT_DIR} COMPONENT client)
+# Its libraries sit beside it too (it finds them through an RPATH of $ORIGIN), the web pages'
+# one included, which it loads when the first web page opens.
+install(TARGETS stock-alert state platform service notifycore notify account monitor pages webpages
+        RUNTIME DESTINATION ${CLIENT_DIR} COMPONENT client LIBRARY DESTINATION ${CLIENT_DIR} COMPONENT client)
 install(FILES ${CMAKE_SOURCE_DIR}/client/resources/miduseing.wav DESTINATION ${CLIENT_DIR} COMPONENT client)
 file(GLOB packaged_sounds ${CMAKE_SOURCE_DIR}/client/resources/Mid/*.wav)
 install(FILES ${packaged_sounds} DESTINATION ${CLIENT_DIR}/Mid COMPONENT client)

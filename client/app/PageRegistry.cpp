@@ -1,15 +1,9 @@
 #include "PageRegistry.h"
 
-#include "UnitBKZJ.h"
-#include "UnitGGPC.h"
-#include "UnitJGMH.h"
 #include "UnitMain.h"
-#include "UnitPCGG.h"
 #include "UnitSMNC.h"
-#include "UnitWYSMNC.h"
 #include "UnitXTSZ.h"
-#include "UnitXWZX.h"
-#include "UnitYJBG.h"
+#include "WebPagesLibrary.h"
 
 #include <QApplication>
 
@@ -20,19 +14,24 @@ template <typename Page> TFrmMain::PageFactory pageOf()
     return [](QWidget *hostPanel) -> Tmain * { return new Page(hostPanel); };
 }
 
+TFrmMain::PageFactory webPageOf(TFrmMain::PageKind kind)
+{
+    return [kind](QWidget *hostPanel) { return WebPagesLibrary::create(kind, hostPanel); };
+}
+
 } // namespace
 
 void registerPages()
 {
     using Kind = TFrmMain::PageKind;
     TFrmMain::setPageFactory(Kind::AlertList, pageOf<TFormSMNC>());
-    TFrmMain::setPageFactory(Kind::Insider, pageOf<TFormWYSMNC>());
-    TFrmMain::setPageFactory(Kind::News, pageOf<TFormXWZX>());
-    TFrmMain::setPageFactory(Kind::Quotes, pageOf<TFormPCGG>());
-    TFrmMain::setPageFactory(Kind::Valuation, pageOf<TFormGGPC>());
-    TFrmMain::setPageFactory(Kind::StockProfile, pageOf<TFormJGMH>());
-    TFrmMain::setPageFactory(Kind::MarketFunds, pageOf<TFormBKZJ>());
-    TFrmMain::setPageFactory(Kind::Research, pageOf<TFormYJBG>());
+    TFrmMain::setPageFactory(Kind::Insider, webPageOf(Kind::Insider));
+    TFrmMain::setPageFactory(Kind::News, webPageOf(Kind::News));
+    TFrmMain::setPageFactory(Kind::Quotes, webPageOf(Kind::Quotes));
+    TFrmMain::setPageFactory(Kind::Valuation, webPageOf(Kind::Valuation));
+    TFrmMain::setPageFactory(Kind::StockProfile, webPageOf(Kind::StockProfile));
+    TFrmMain::setPageFactory(Kind::MarketFunds, webPageOf(Kind::MarketFunds));
+    TFrmMain::setPageFactory(Kind::Research, webPageOf(Kind::Research));
     TFrmMain::setSettingsWindow([] {
         TFormXTSZ settings(QApplication::activeWindow());
         settings.exec();

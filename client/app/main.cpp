@@ -1,3 +1,4 @@
+#include "GraphicsChoice.h"
 #include "PlatformChoice.h"
 #include "StartUp.h"
 #include "StockAlertApplication.h"
@@ -6,6 +7,7 @@ int main(int argc, char *argv[])
 {
     // Before the application object: Qt picks its platform while constructing it.
     PlatformChoice::applyToProcess();
+    GraphicsChoice::applyToProcess();
     StockAlertApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("stock-alert"));
     return StartUp().run();

@@ -137,6 +137,26 @@ QList<XDisplay::Window> ClientProcess::otherWindows() const
     return others;
 }
 
+bool ClientProcess::hasChildProcess(const QByteArray &name) const
+{
+    const QByteArray parent = QByteArray::number(pid());
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold blanks, so split after its last ')'.
+        const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('(');
+        const qsizetype close = line.lastIndexOf(')');
+        if (open < 0 || close < open)
+            continue;
+        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
+        if (rest.size() > 1 && rest[1] == parent && line.mid(open + 1, close - open - 1).startsWith(name))
+            return true;
+    }
+    return false;
+}
+
 QString ClientProcess::log() const
 {
     QFile file(m_home.filePath(QStringLiteral("client.log")));

@@ -42,6 +42,10 @@ public:
     // Visible windows other than the main window and Qt's 1 x 1 helpers: toasts, message boxes.
     QList<XDisplay::Window> otherWindows() const;
 
+    // Whether one of the client's child processes runs a program whose name starts with name
+    // (as /proc shows it, at most 15 characters).
+    bool hasChildProcess(const QByteArray &name) const;
+
     QString log() const;      // what the client wrote to standard output and error
     QString errorString() const { return m_error; }
 

@@ -225,6 +225,11 @@ void tst_EndToEnd::toastWithListClosedAndListRefreshedWhenOpen()
 
     // A web page in its place closes the alert list page.
     QVERIFY2(XDisplay::click(client.mainWindow(), NewsPageButton), qPrintable(XDisplay::lastError()));
+    // The web pages' library loads on this first web page, and the page's renderer starts.
+    QVERIFY2(QTest::qWaitFor([&] { return client.hasChildProcess("QtWebEngineProc"); }, StartBoundMs),
+             qPrintable(QStringLiteral("the news page did not start a web engine process; client log:\n%1")
+                            .arg(client.log().right(2000))));
+    QVERIFY2(client.otherWindows().isEmpty(), "a window came up with the news page");
     // Opening the page makes no fill of its own; wait until the client is idle again.
     QTest::qWait(2 * PollPeriodSeconds * 1000);
 

@@ -4,9 +4,9 @@
 
 #include "ChangeCounters.h"
 #include "ClientServiceFixture.h"
+#include "GraphicsChoice.h"
 #include "ServiceClient.h"
 #include "StockAlertApplication.h"
-#include "URLCodeChange.h"
 #include "UnitBKZJ.h"
 #include "UnitGGPC.h"
 #include "UnitGlouble.h"
@@ -15,6 +15,7 @@
 #include "UnitWYSMNC.h"
 #include "UnitXWZX.h"
 #include "UnitYJBG.h"
+#include "URLCodeChange.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -802,6 +803,7 @@ int main(int argc, char **argv)
     // The web engine's sandbox refuses to run as root.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    GraphicsChoice::applyToProcess(); // drawn as the client draws them
     StockAlertApplication app(argc, argv);
     tst_WebPages test;
     return QTest::qExec(&test, argc, argv);

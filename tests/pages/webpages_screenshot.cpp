@@ -4,6 +4,7 @@
 //
 //   xvfb-run -a -s "-screen 0 1280x800x24" webpages_screenshot docs/screenshots
 
+#include "GraphicsChoice.h"
 #include "ServiceClient.h"
 #include "ServiceFixture.h"
 #include "UnitGlouble.h"
@@ -70,6 +71,7 @@ int main(int argc, char **argv)
 {
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    GraphicsChoice::applyToProcess(); // drawn as the client draws them
     QApplication app(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
 
