@@ -7,7 +7,7 @@
 // apart, as the proportional set size of the client's process tree (the reference service
 // the benchmark starts left out), since they share pages.
 //
-//   xvfb-run -a -s "-screen 0 1920x1080x24" bench_WebPageMemory [--settle MS] [--rounds N]
+//   tests/support/run-on-xvfb 1920x1080x24 build/bench/pages/bench_WebPageMemory [--settle MS] [--rounds N]
 //
 // Target: after a first cycle through the seven classes (the engine's one-time start-up and
 // warm-up), the client's resident memory after closing grows by less than 256 KiB per round
