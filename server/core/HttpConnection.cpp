@@ -6,6 +6,8 @@
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
 
+#include <utility>
+
 namespace beast = boost::beast;
 namespace http = beast::http;
 namespace net = boost::asio;
@@ -36,7 +38,7 @@ HttpConnection::HttpConnection(net::ip::tcp::socket socket, std::string peer, Ow
 
 HttpConnection::~HttpConnection()
 {
-    owner_.closed(this, peer_);
+    releaseSlot();
 }
 
 void HttpConnection::start()
@@ -184,9 +186,18 @@ void HttpConnection::write(const HttpAnswer &answer, bool keepAlive, const HttpR
 
 void HttpConnection::close()
 {
+    // A client that reconnects the moment it sees this close must find its slot free.
+    releaseSlot();
     beast::error_code ignored;
     stream_.socket().shutdown(net::ip::tcp::socket::shutdown_send, ignored);
     stream_.close();
+}
+
+void HttpConnection::releaseSlot()
+{
+    if (std::exchange(released_, true))
+        return;
+    owner_.closed(this, peer_);
 }
 
 void HttpConnection::lingerThenClose()

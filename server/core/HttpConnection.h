@@ -41,6 +41,7 @@ public:
         // request: null when the request could not be read (its head was refused).
         virtual void log(const std::string &address, const HttpRequest *request, int status,
                          Clock::time_point started) = 0;
+        // Called once per connection, before the peer can see it close.
         virtual void closed(HttpConnection *connection, const std::string &peer) = 0;
     };
 
@@ -61,6 +62,7 @@ private:
     void respond();
     void write(const HttpAnswer &answer, bool keepAlive, const HttpRequest *request);
     void close();
+    void releaseSlot();
     void lingerThenClose();
     void drain();
 
@@ -76,4 +78,5 @@ private:
     Clock::time_point started_;
     bool busy_ = false; // an answer is being made or written
     bool stopping_ = false;
+    bool released_ = false;
 };
