@@ -41,7 +41,8 @@ public:
         // request: null when the request could not be read (its head was refused).
         virtual void log(const std::string &address, const HttpRequest *request, int status,
                          Clock::time_point started) = 0;
-        // Called once per connection, before the peer can see it close.
+        // Called once per connection, just before its socket closes (a refused connection
+        // that still drains what its peer sends is counted until then).
         virtual void closed(HttpConnection *connection, const std::string &peer) = 0;
     };
 

@@ -756,6 +756,13 @@ void tst_ServiceHttp::connectionsCappedPerAddress()
                    again.readAll().contains("<jianResult>0</jianResult>");
         }(),
         15000); // the service notices the close on its own thread, late on a busy machine
+    // With one place left, a client that reconnects the moment the service closed its last
+    // connection is served every time.
+    for (int round = 0; round < 200; ++round) {
+        RawConnection next(capped.port(), "127.0.0.4");
+        QVERIFY(next.send(soapPost("jian", "<i>3</i><j>1</j>")));
+        QVERIFY2(next.readAll().contains("<jianResult>2</jianResult>"), qPrintable(QString::number(round)));
+    }
 }
 
 void tst_ServiceHttp::loginSlowdownPerAddress()
