@@ -9,8 +9,9 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 # command on the PATH is a link to it.
 set(CLIENT_DIR lib/stock-alert)
 # Its libraries sit beside it too (it finds them through an RPATH of $ORIGIN), the web pages'
-# one included, which it loads when the first web page opens.
-install(TARGETS stock-alert state platform service notifycore notify account monitor pages webpages
+# one included, which it loads when the first web page opens: every add_client_library().
+get_property(client_libraries GLOBAL PROPERTY STOCK_ALERT_CLIENT_LIBRARIES)
+install(TARGETS stock-alert ${client_libraries}
         RUNTIME DESTINATION ${CLIENT_DIR} COMPONENT client LIBRARY DESTINATION ${CLIENT_DIR} COMPONENT client)
 install(FILES ${CMAKE_SOURCE_DIR}/client/resources/miduseing.wav DESTINATION ${CLIENT_DIR} COMPONENT client)
 file(GLOB packaged_sounds ${CMAKE_SOURCE_DIR}/client/resources/Mid/*.wav)

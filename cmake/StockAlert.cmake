@@ -16,6 +16,8 @@ function(add_client_library name)
   target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
   target_compile_options(${name} PRIVATE -Wall -Wextra)
+  # The one list of the client's libraries: the package installs what is named here.
+  set_property(GLOBAL APPEND PROPERTY STOCK_ALERT_CLIENT_LIBRARIES ${name})
 endfunction()
 
 # A Qt Test program run by CTest. ENV adds environment entries (e.g. QT_QPA_PLATFORM=offscreen);

@@ -1,5 +1,5 @@
 // Whose request it is: the connection's address, or what a trusted proxy forwarded.
-#include "ClientAddress.h"
+#include "http/ClientAddress.h"
 
 #include <QTest>
 

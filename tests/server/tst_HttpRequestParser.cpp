@@ -1,5 +1,5 @@
 // The request parser on its own: what it refuses, with which status, and what it keeps.
-#include "HttpRequestParser.h"
+#include "http/HttpRequestParser.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 // The slowdown of password guessing, on a clock the test moves itself, with the failures
 // kept in a fresh store (SQLite, or PostgreSQL with STOCK_ALERT_TEST_STORE=postgresql).
-#include "LoginThrottle.h"
+#include "service/LoginThrottle.h"
 #include "PostgresFixture.h"
 #include "ServiceFixture.h"
-#include "Store.h"
+#include "store/Store.h"
 
 #include <QTemporaryDir>
 #include <QTest>

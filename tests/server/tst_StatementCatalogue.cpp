@@ -1,5 +1,5 @@
 // The statement matcher on its own: which texts it recognises and the values it reads.
-#include "StatementCatalogue.h"
+#include "service/StatementCatalogue.h"
 
 #include <QTest>
 

@@ -1,0 +1,328 @@
+#include "cli/OperatorCommands.h"
+
+#include "store/DateTimeText.h"
+#include "cli/DemoData.h"
+#include "cli/ServeCommand.h"
+#include "store/Store.h"
+#include "store/Stream.h"
+
+#include <iostream>
+#include <set>
+
+namespace {
+
+const std::set<std::string> flags = {"--demo", "--quiet"};
+const std::set<std::string> valued = {
+    "--db",   "--listen", "--demo-feed", "--threads",  "--code",          "--name",
+    "--op",   "--reason", "--level",     "--type",     "--text",          "--title",
+    "--body", "--time",   "--until",     "--password", "--trusted-proxy", "--max-connections-per-address",
+    "--from"};
+
+std::string option(const OperatorCommands::Arguments &a, const std::string &name,
+                   const std::string &fallback = {})
+{
+    auto it = a.options.find(name);
+    return it == a.options.end() ? fallback : it->second;
+}
+
+std::string required(const OperatorCommands::Arguments &a, const std::string &name)
+{
+    auto it = a.options.find(name);
+    if (it == a.options.end())
+        throw std::runtime_error("missing option " + name);
+    return it->second;
+}
+
+long long integer(const std::string &text, const std::string &what)
+{
+    size_t used = 0;
+    long long value = 0;
+    try {
+        value = std::stoll(text, &used);
+    } catch (const std::exception &) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size())
+        throw std::runtime_error(what + " must be an integer: " + text);
+    return value;
+}
+
+int level(const OperatorCommands::Arguments &a)
+{
+    return int(integer(option(a, "--level", "3"), "--level"));
+}
+
+std::string database(const OperatorCommands::Arguments &a)
+{
+    return option(a, "--db", OperatorCommands::defaultDatabase());
+}
+
+std::string untilDate(const OperatorCommands::Arguments &a)
+{
+    return option(a, "--until", DateTimeText::midnight(365).substr(0, 10));
+}
+
+// A password from the command line, or else one line of standard input (keeps it out of
+// the process list).
+std::string password(const OperatorCommands::Arguments &a, size_t position)
+{
+    if (a.words.size() > position)
+        return a.words[position];
+    if (a.options.count("--password"))
+        return a.options.at("--password");
+    std::string line;
+    if (!std::getline(std::cin, line))
+        throw std::runtime_error("no password given (argument or one line on standard input)");
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+std::vector<std::pair<std::string, std::string>> streamColumns(const Stream &stream,
+                                                               const OperatorCommands::Arguments &a)
+{
+    std::vector<std::pair<std::string, std::string>> columns;
+    for (const Stream::Column &column : stream.columns)
+        if (a.options.count(column.option))
+            columns.emplace_back(column.name, a.options.at(column.option));
+    return columns;
+}
+
+const Stream &streamOf(const OperatorCommands::Arguments &a)
+{
+    const Stream *stream = a.words.size() < 2 ? nullptr : Stream::named(a.words[1]);
+    if (!stream)
+        throw std::runtime_error("name a stream: stock, news, insider or secret");
+    return *stream;
+}
+
+int publish(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    const Stream &stream = streamOf(a);
+    for (const Stream::Column &column : stream.columns)
+        if (column.required)
+            required(a, column.option);
+    auto store = Store::open(database(a));
+    auto id = store->publish(stream.table, streamColumns(stream, a), level(a));
+    out << "published " << a.words[1] << " " << id << "\n";
+    return 0;
+}
+
+int revise(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    const Stream &stream = streamOf(a);
+    if (a.words.size() < 3)
+        throw std::runtime_error("revise " + a.words[1] + " needs the item's id");
+    auto id = integer(a.words[2], "the id");
+    std::optional<int> newLevel;
+    if (a.options.count("--level"))
+        newLevel = level(a);
+    auto store = Store::open(database(a));
+    store->revise(stream.table, id, streamColumns(stream, a), newLevel);
+    out << "revised " << a.words[1] << " " << id << "\n";
+    return 0;
+}
+
+void printRows(const std::vector<SqlRow> &rows, std::ostream &out)
+{
+    for (const SqlRow &row : rows) {
+        for (size_t i = 0; i < row.size(); ++i)
+            out << (i ? "\t" : "") << sqlValueText(row[i].value);
+        out << "\n";
+    }
+}
+
+int user(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    std::string sub = a.words.size() > 1 ? a.words[1] : "";
+    auto store = Store::open(database(a));
+    if (sub == "list") {
+        out << "id\tusername\tlevel\tpaid until\tlogin time\tlogin address\n";
+        printRows(store->listUsers(), out);
+        return 0;
+    }
+    if (a.words.size() < 3)
+        throw std::runtime_error("user " + sub + " needs a user name");
+    const std::string &name = a.words[2];
+    if (sub == "add") {
+        auto id = store->addUser(name, password(a, 3), level(a), untilDate(a));
+        out << "added user " << name << " (id " << id << ")\n";
+    } else if (sub == "remove") {
+        store->removeUser(name);
+        out << "removed user " << name << "\n";
+    } else if (sub == "passwd") {
+        store->setPassword(name, password(a, 3));
+        out << "changed the password of " << name << "\n";
+    } else
+        throw std::runtime_error("user: add, list, remove or passwd");
+    return 0;
+}
+
+int applications(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    std::string sub = a.words.size() > 1 ? a.words[1] : "list";
+    auto store = Store::open(database(a));
+    if (sub == "list") {
+        out << "id\tusername\tQQ\tapplied\n";
+        printRows(store->listApplications(), out);
+        return 0;
+    }
+    if (sub == "approve" && a.words.size() > 2) {
+        auto id = store->approveApplication(a.words[2], level(a), untilDate(a));
+        out << "approved " << a.words[2] << " (id " << id << ")\n";
+        return 0;
+    }
+    throw std::runtime_error("applications: list, or approve NAME [--level N] [--until DATE]");
+}
+
+int init(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    auto store = Store::open(database(a), true);
+    store->createSchema();
+    if (a.options.count("--demo")) {
+        bool seeded = store->with(
+            [](DatabaseConnection &c) { return c.scalar("SELECT count(*) FROM UserTable") != SqlValue(0LL); });
+        if (seeded)
+            throw std::runtime_error("the database already holds data; demo data goes into a new one");
+        DemoData::seed(*store);
+    }
+    out << "initialised " << store->description() << (a.options.count("--demo") ? " with demo data" : "")
+        << "\n";
+    return 0;
+}
+
+int copy(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    auto source = Store::open(required(a, "--from"));
+    source->upgradeSchema();
+    auto target = Store::open(database(a), true);
+    target->createSchema();
+    target->copyFrom(*source);
+    out << "copied " << source->description() << " into " << target->description() << "\n";
+    return 0;
+}
+
+int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream &err)
+{
+    ServeCommand::Settings settings;
+    HttpFrontEnd::Options &options = settings.http;
+    std::string listen = option(a, "--listen", "127.0.0.1:8765");
+    size_t colon = listen.rfind(':');
+    if (colon == std::string::npos)
+        throw std::runtime_error("--listen takes HOST:PORT");
+    options.host = listen.substr(0, colon);
+    settings.shownHost = options.host;
+    if (options.host.size() > 2 && options.host.front() == '[' && options.host.back() == ']')
+        options.host = options.host.substr(1, options.host.size() - 2); // [::1]:8765
+    options.port = int(integer(listen.substr(colon + 1), "the port"));
+    if (options.port < 0 || options.port > 65535)
+        throw std::runtime_error("port out of range: " + listen);
+    options.threads = int(integer(option(a, "--threads", "8"), "--threads"));
+    if (options.threads < 1 || options.threads > 1024)
+        throw std::runtime_error("--threads takes 1 to 1024");
+    auto proxies = a.repeated.equal_range("--trusted-proxy");
+    for (auto it = proxies.first; it != proxies.second; ++it)
+        options.trustedProxies.push_back(it->second);
+    long long perAddress =
+        integer(option(a, "--max-connections-per-address", "64"), "--max-connections-per-address");
+    if (perAddress < 1)
+        throw std::runtime_error("--max-connections-per-address takes a positive number");
+    options.connectionsPerAddress = std::size_t(perAddress);
+    options.log = a.options.count("--quiet") == 0;
+    settings.demoFeedSeconds =
+        a.options.count("--demo-feed") ? integer(a.options.at("--demo-feed"), "--demo-feed") : 0;
+    settings.database = database(a);
+    return ServeCommand::run(settings, out, err);
+}
+
+} // namespace
+
+std::string OperatorCommands::defaultDatabase()
+{
+    const char *data = std::getenv("XDG_DATA_HOME");
+    std::string base =
+        data && *data ? data : std::string(std::getenv("HOME") ? std::getenv("HOME") : ".") + "/.local/share";
+    return base + "/stock-alert-service/service.db";
+}
+
+OperatorCommands::Arguments OperatorCommands::parse(const std::vector<std::string> &args)
+{
+    Arguments a;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+            std::string name = arg, value;
+            size_t eq = arg.find('=');
+            bool inlineValue = eq != std::string::npos;
+            if (inlineValue) {
+                name = arg.substr(0, eq);
+                value = arg.substr(eq + 1);
+            }
+            if (flags.count(name) && !inlineValue) {
+                a.options[name] = "";
+            } else if (valued.count(name)) {
+                if (!inlineValue) {
+                    // "--text --db FILE" is a forgotten value, not a text "--db".
+                    if (i + 1 >= args.size() || flags.count(args[i + 1]) || valued.count(args[i + 1]))
+                        throw std::runtime_error("option " + name + " needs a value");
+                    value = args[++i];
+                }
+                a.options[name] = value;
+                a.repeated.emplace(name, value);
+            } else
+                throw std::runtime_error("unknown option " + arg);
+        } else
+            a.words.push_back(arg);
+    }
+    return a;
+}
+
+std::string OperatorCommands::usage()
+{
+    return "usage: stock-alert-service COMMAND [options]   (every command takes --db FILE or\n"
+           "       --db postgresql://USER@HOST/DBNAME, any libpq connection URI)\n"
+           "  serve [--listen HOST:PORT] [--demo-feed SECONDS] [--threads N] [--quiet]\n"
+           "        [--trusted-proxy ADDRESS]... [--max-connections-per-address N]\n"
+           "  init [--demo]\n"
+           "  publish stock --code C --name N --op O --reason R [--level L] [--time T]\n"
+           "  publish news --type T --text X [--level L] [--time T]\n"
+           "  publish insider --title T [--body B] [--level L] [--time T]\n"
+           "  publish secret --title T [--body B] [--level L] [--time T]\n"
+           "  revise stock|news|insider|secret ID [the options of publish]\n"
+           "  user add NAME [PASSWORD] [--level L] [--until yyyy-mm-dd]\n"
+           "  user list | user remove NAME | user passwd NAME [PASSWORD]\n"
+           "  applications list | applications approve NAME [--level L] [--until yyyy-mm-dd]\n"
+           "  copy --from FILE   (everything of an SQLite database into a new --db, e.g. PostgreSQL)\n"
+           "A password left out is read as one line from standard input.\n";
+}
+
+int OperatorCommands::run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
+{
+    try {
+        Arguments a = parse(args);
+        std::string command = a.words.empty() ? "" : a.words.front();
+        if (command == "serve")
+            return serve(a, out, err);
+        if (command == "init")
+            return init(a, out);
+        if (command == "publish")
+            return publish(a, out);
+        if (command == "revise")
+            return revise(a, out);
+        if (command == "user")
+            return user(a, out);
+        if (command == "applications")
+            return applications(a, out);
+        if (command == "copy")
+            return copy(a, out);
+        if (command == "help" || command.empty()) {
+            (command.empty() ? err : out) << usage();
+            return command.empty() ? 2 : 0;
+        }
+        err << "unknown command " << command << "\n" << usage();
+        return 2;
+    } catch (const std::exception &error) {
+        err << "stock-alert-service: " << error.what() << "\n";
+        return 1;
+    }
+}

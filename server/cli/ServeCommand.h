@@ -1,0 +1,25 @@
+#pragma once
+
+#include "http/HttpFrontEnd.h"
+
+#include <iosfwd>
+#include <string>
+
+// "serve": opens the store, answers on HTTP until SIGINT or SIGTERM, then stops taking
+// requests, lets the answers being made or written go out and returns. Stop signals and
+// the demo feed wait on the front end's I/O context: no thread of their own.
+class ServeCommand
+{
+public:
+    struct Settings
+    {
+        HttpFrontEnd::Options http;
+        std::string shownHost; // the host as the operator wrote it ("[::1]")
+        std::string database;
+        long long demoFeedSeconds = 0; // 0: no demo feed
+    };
+
+    // Prints "listening on http://HOST:PORT" to out once requests are taken, "stopped" to err
+    // at the end; returns the process exit code.
+    static int run(const Settings &settings, std::ostream &out, std::ostream &err);
+};

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "http/HttpConnection.h"
+#include "http/HttpRequestParser.h"
+
+#include <boost/asio/io_context.hpp>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class RequestHandler;
+
+// An HTTP/1.1 server on Boost.Beast (Asio, a few threads for every connection) that has a
+// RequestHandler answer each request. Logs one line per request to standard error: time,
+// address, method, path, operation, status, milliseconds.
+//
+// What one peer can hold is bounded: a deadline for each request's head and body, limits on
+// the head's size and field count and on the body's size (decided from the announced
+// length), and a cap on open connections per address.
+class HttpFrontEnd
+{
+public:
+    struct Options
+    {
+        std::string host = "127.0.0.1";
+        int port = 8765; // 0: any free port
+        int threads = 8; // run every connection's reads, answers and writes
+        bool log = true;
+        // Proxies whose X-Forwarded-For entry names the client (and whose own connections
+        // are not capped per address).
+        std::vector<std::string> trustedProxies;
+        std::size_t connectionsPerAddress = 64;
+        std::size_t connections = 10000; // lowered to what the process may open
+        HttpRequestParser::Limits limits;
+        HttpConnection::Timing timing;
+    };
+
+    // handler must outlive the front end.
+    HttpFrontEnd(RequestHandler &handler, Options options);
+    ~HttpFrontEnd();
+
+    // Binds the listening socket; returns the port (the chosen one when 0 was asked).
+    // Throws std::runtime_error when the address cannot be bound.
+    int bind();
+    // "http://host:port" as bound (IPv6 hosts in brackets); empty before bind().
+    std::string siteAddress() const;
+    // Serves until stop() is called (from any thread) and every piece of work queued on the
+    // I/O context (a signal wait, a timer) has ended.
+    void run();
+    void stop();
+
+    // The I/O context that run() runs on its threads: for what should happen beside the
+    // requests without a thread of its own (stop signals, timers).
+    boost::asio::io_context &ioContext();
+
+    static constexpr size_t maxBody = 1024 * 1024;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

@@ -1,0 +1,31 @@
+#include "service/LoginThrottle.h"
+
+#include "store/Store.h"
+
+#include <algorithm>
+#include <cmath>
+
+double LoginThrottle::seconds(Clock::time_point time)
+{
+    return std::chrono::duration<double>(time.time_since_epoch()).count();
+}
+
+std::chrono::milliseconds LoginThrottle::delayForFailures(double failures) const
+{
+    double over = std::ceil(failures) - settings_.freeFailures;
+    if (over < 0)
+        return std::chrono::milliseconds(0);
+    double ms = double(settings_.firstDelay.count()) * std::pow(2.0, std::min(over, 30.0));
+    return std::chrono::milliseconds(std::int64_t(std::min(ms, double(settings_.maxDelay.count()))));
+}
+
+std::chrono::milliseconds LoginThrottle::delayFor(const std::string &address, Clock::time_point now)
+{
+    double forgive = double(settings_.forgiveOneEach.count());
+    return delayForFailures(store_.loginFailures(address, seconds(now), forgive));
+}
+
+void LoginThrottle::recordFailure(const std::string &address, Clock::time_point now)
+{
+    store_.recordLoginFailure(address, seconds(now), double(settings_.forgiveOneEach.count()));
+}

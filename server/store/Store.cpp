@@ -1,0 +1,330 @@
+#include "store/Store.h"
+
+#include "store/DateTimeText.h"
+#include "store/PasswordHash.h"
+#include "store/PostgresStore.h"
+#include "store/SqliteStore.h"
+#include "store/Stream.h"
+
+#include <ctime>
+#include <stdexcept>
+
+namespace {
+
+std::int64_t insertedId(const std::vector<SqlRow> &rows)
+{
+    auto *id = rows.empty() ? nullptr : std::get_if<std::int64_t>(&rows.front().front().value);
+    if (!id)
+        throw std::runtime_error("the database gave no id for the new row");
+    return *id;
+}
+
+// Copied in this order: items before ChangeCounter, whose rows replace what the triggers
+// counted while the items came in.
+const char *const copiedTables[] = {"Sys_pz", "Sys_url",       "UserTable",    "NewUser",
+                                    "userdl", "Tuijiangupiao", "spzx",         "smnc",
+                                    "smjm",   "PasswordProof", "ChangeCounter"};
+
+bool truth(const SqlValue &value)
+{
+    if (auto *number = std::get_if<std::int64_t>(&value))
+        return *number != 0;
+    std::string text = sqlValueText(value);
+    for (auto &ch : text)
+        ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    return text == "true" || text == "1";
+}
+
+// One row into table, with its own column names; a boolean goes in as a comparison, which
+// each database turns into its own kind of truth value.
+void insertRow(DatabaseConnection &c, const std::string &table, const SqlRow &row)
+{
+    std::string names, marks;
+    std::vector<SqlValue> values;
+    for (const SqlField &field : row) {
+        bool boolean =
+            field.declaredType == "BOOLEAN" && !std::holds_alternative<std::monostate>(field.value);
+        values.push_back(boolean ? SqlValue(std::int64_t(truth(field.value))) : field.value);
+        std::string mark = "?" + std::to_string(values.size());
+        names += (names.empty() ? "" : ", ") + field.name;
+        marks += (marks.empty() ? "" : ", ") + (boolean ? "(" + mark + " <> 0)" : mark);
+    }
+    c.execute("INSERT INTO " + table + "(" + names + ") VALUES(" + marks + ")", values);
+}
+
+std::string checkedTime(const std::string &value)
+{
+    auto time = DateTimeText::normalise(value);
+    if (!time)
+        throw std::runtime_error("not a date-time (yyyy-mm-dd hh:mm:ss): " + value);
+    return *time;
+}
+
+} // namespace
+
+bool Store::isPostgres(const std::string &database)
+{
+    return database.rfind("postgresql://", 0) == 0 || database.rfind("postgres://", 0) == 0;
+}
+
+std::unique_ptr<Store> Store::open(const std::string &database, bool create)
+{
+    if (isPostgres(database))
+        return std::make_unique<PostgresStore>(database);
+    return std::make_unique<SqliteStore>(database, create);
+}
+
+Store::~Store() = default;
+
+void Store::checkReachable()
+{
+    Lease lease(*this);
+}
+
+Store::Lease::Lease(Store &s) : store(s)
+{
+    for (;;) {
+        {
+            std::lock_guard lock(store.mutex_);
+            if (store.idle_.empty())
+                break;
+            connection = std::move(store.idle_.back());
+            store.idle_.pop_back();
+        }
+        // A connection the database dropped while it sat idle (a restart) is replaced, so
+        // the first request after the database returns is answered normally.
+        if (connection->usable())
+            return;
+        connection.reset();
+    }
+    connection = store.connect();
+}
+
+Store::Lease::~Lease()
+{
+    std::lock_guard lock(store.mutex_);
+    store.idle_.push_back(std::move(connection));
+}
+
+void Store::recordProof(std::int64_t id, const std::string &address)
+{
+    std::int64_t now = std::int64_t(time(nullptr));
+    with([&](DatabaseConnection &c) {
+        c.execute("INSERT INTO PasswordProof(userid, address, provedAt) VALUES(?1, ?2, ?3) "
+                  "ON CONFLICT(userid, address) DO UPDATE SET provedAt=excluded.provedAt",
+                  {id, address, now});
+        c.execute("DELETE FROM PasswordProof WHERE provedAt<?1", {now - proofSeconds});
+    });
+}
+
+double Store::loginFailures(const std::string &address, double now, double forgiveSeconds)
+{
+    auto forgivenAt = with([&](DatabaseConnection &c) {
+        return c.scalar("SELECT forgivenAt FROM LoginFailure WHERE address=?1", {address});
+    });
+    auto *at = forgivenAt ? std::get_if<double>(&*forgivenAt) : nullptr;
+    return at && *at > now ? (*at - now) / forgiveSeconds : 0;
+}
+
+void Store::recordLoginFailure(const std::string &address, double now, double forgiveSeconds)
+{
+    with([&](DatabaseConnection &c) {
+        // What is left of earlier failures, plus this one.
+        c.execute(
+            "INSERT INTO LoginFailure(address, forgivenAt) VALUES(?1, ?2 + ?3) ON CONFLICT(address) DO "
+            "UPDATE "
+            "SET forgivenAt = (CASE WHEN LoginFailure.forgivenAt > ?2 THEN LoginFailure.forgivenAt ELSE ?2 "
+            "END) + ?3",
+            {address, now, forgiveSeconds});
+        // A spread of one-off addresses must not grow the table without bound.
+        c.execute("DELETE FROM LoginFailure WHERE forgivenAt <= ?1", {now});
+    });
+}
+
+std::int64_t Store::trackedAddresses()
+{
+    auto count = with([](DatabaseConnection &c) { return c.scalar("SELECT count(*) FROM LoginFailure"); });
+    return count ? std::get<std::int64_t>(*count) : 0;
+}
+
+std::optional<Store::Account> Store::verify(const std::string &username, const std::string &password)
+{
+    auto rows = with([&](DatabaseConnection &c) {
+        return c.query("SELECT id, username, userpas, reachtime, UserDJ FROM UserTable WHERE username=?1",
+                       {username});
+    });
+    if (rows.empty()) {
+        PasswordHash::burn(password);
+        return std::nullopt;
+    }
+    const SqlRow &row = rows.front();
+    if (!PasswordHash::verify(password, sqlValueText(row[2].value)))
+        return std::nullopt;
+    Account account;
+    account.id = std::get<std::int64_t>(row[0].value);
+    account.username = sqlValueText(row[1].value);
+    account.reachtime = sqlValueText(row[3].value);
+    if (auto *level = std::get_if<std::int64_t>(&row[4].value))
+        account.level = *level;
+    return account;
+}
+
+std::int64_t Store::addUser(const std::string &username, const std::string &password, int level,
+                            const std::string &reachtime)
+{
+    std::string until = checkedTime(reachtime);
+    std::string hashed = PasswordHash::hash(password);
+    return with([&](DatabaseConnection &c) {
+        try {
+            return insertedId(
+                c.query("INSERT INTO UserTable(username, userpas, UserDJ, reachtime) VALUES(?1, "
+                        "?2, ?3, ?4) RETURNING id",
+                        {username, hashed, std::int64_t(level), until}));
+        } catch (const ConstraintError &) {
+            throw std::runtime_error("user " + username + " exists already");
+        }
+    });
+}
+
+void Store::removeUser(const std::string &username)
+{
+    with([&](DatabaseConnection &c) {
+        auto id = c.scalar("SELECT id FROM UserTable WHERE username=?1", {username});
+        if (!id)
+            throw std::runtime_error("no user " + username);
+        c.execute("DELETE FROM userdl WHERE userid=?1", {*id});
+        c.execute("DELETE FROM UserTable WHERE id=?1", {*id});
+    });
+}
+
+void Store::setPassword(const std::string &username, const std::string &password)
+{
+    std::string hashed = PasswordHash::hash(password);
+    with([&](DatabaseConnection &c) {
+        if (c.execute("UPDATE UserTable SET userpas=?1 WHERE username=?2", {hashed, username}) == 0)
+            throw std::runtime_error("no user " + username);
+    });
+}
+
+std::vector<SqlRow> Store::listUsers()
+{
+    return with([](DatabaseConnection &c) {
+        return c.query(
+            "SELECT u.id, u.username, u.UserDJ, u.reachtime, d.userdlsj, d.userdlip FROM UserTable u "
+            "LEFT JOIN userdl d ON d.userid = u.id ORDER BY u.id");
+    });
+}
+
+std::vector<SqlRow> Store::listApplications()
+{
+    return with([](DatabaseConnection &c) {
+        return c.query("SELECT id, usetrname, shouji, zhucetime FROM NewUser ORDER BY id");
+    });
+}
+
+std::int64_t Store::approveApplication(const std::string &username, int level, const std::string &reachtime)
+{
+    std::string until = checkedTime(reachtime);
+    return with([&](DatabaseConnection &c) {
+        return c.transaction([&] {
+            auto hashed = c.scalar("SELECT zcmm FROM NewUser WHERE usetrname=?1", {username});
+            if (!hashed)
+                throw std::runtime_error("no application of " + username);
+            std::int64_t id = 0;
+            try {
+                id = insertedId(
+                    c.query("INSERT INTO UserTable(username, userpas, UserDJ, reachtime) VALUES(?1, "
+                            "?2, ?3, ?4) RETURNING id",
+                            {username, *hashed, std::int64_t(level), until}));
+            } catch (const ConstraintError &) {
+                throw std::runtime_error("user " + username + " exists already");
+            }
+            c.execute("DELETE FROM NewUser WHERE usetrname=?1", {username});
+            return id;
+        });
+    });
+}
+
+std::int64_t Store::publish(const std::string &table,
+                            const std::vector<std::pair<std::string, std::string>> &columns, int level)
+{
+    const Stream &stream = Stream::ofTable(table);
+    std::string names = "XinXiDJ", marks = "?1";
+    std::vector<SqlValue> values{std::int64_t(level)};
+    bool timed = false;
+    for (const auto &[name, value] : columns) {
+        if (!stream.hasColumn(name))
+            throw std::runtime_error("table " + table + " has no column " + name);
+        names += ", " + name;
+        marks += ", ?" + std::to_string(values.size() + 1);
+        if (name == "nowtime") {
+            values.push_back(checkedTime(value));
+            timed = true;
+        } else
+            values.push_back(value);
+    }
+    if (!timed) {
+        names += ", nowtime";
+        marks += ", ?" + std::to_string(values.size() + 1);
+        values.push_back(DateTimeText::now());
+    }
+    return with([&](DatabaseConnection &c) {
+        return insertedId(
+            c.query("INSERT INTO " + table + "(" + names + ") VALUES(" + marks + ") RETURNING id", values));
+    });
+}
+
+void Store::revise(const std::string &table, std::int64_t id,
+                   const std::vector<std::pair<std::string, std::string>> &columns, std::optional<int> level)
+{
+    const Stream &stream = Stream::ofTable(table);
+    std::string assignments;
+    std::vector<SqlValue> values;
+    auto add = [&](const std::string &name, SqlValue value) {
+        if (!assignments.empty())
+            assignments += ", ";
+        values.push_back(std::move(value));
+        assignments += name + "=?" + std::to_string(values.size());
+    };
+    for (const auto &[name, value] : columns) {
+        if (!stream.hasColumn(name))
+            throw std::runtime_error("table " + table + " has no column " + name);
+        add(name, name == "nowtime" ? SqlValue(checkedTime(value)) : SqlValue(value));
+    }
+    if (level)
+        add("XinXiDJ", std::int64_t(*level));
+    if (assignments.empty())
+        throw std::runtime_error("nothing to revise");
+    values.push_back(id);
+    with([&](DatabaseConnection &c) {
+        if (c.execute("UPDATE " + table + " SET " + assignments + " WHERE id=?" +
+                          std::to_string(values.size()),
+                      values) == 0)
+            throw std::runtime_error("no item " + std::to_string(id) + " in " + table);
+    });
+}
+
+void Store::copyFrom(Store &source)
+{
+    with([&](DatabaseConnection &c) {
+        c.transaction([&] {
+            if (c.scalar("SELECT count(*) FROM UserTable") != SqlValue(std::int64_t(0)))
+                throw std::runtime_error("the database already holds accounts; copy into a new one");
+            for (const char *table : copiedTables) {
+                auto rows = source.with(
+                    [&](DatabaseConnection &s) { return s.query(std::string("SELECT * FROM ") + table); });
+                if (std::string(table) == "ChangeCounter")
+                    c.execute("DELETE FROM ChangeCounter");
+                for (const SqlRow &row : rows)
+                    insertRow(c, table, row);
+                continueIds(c, table);
+            }
+        });
+    });
+}
+
+bool Store::tieringOn(DatabaseConnection &c)
+{
+    auto value = c.scalar("SELECT yhqyhyfj FROM Sys_pz ORDER BY id LIMIT 1");
+    return value && truth(*value);
+}

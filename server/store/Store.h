@@ -1,0 +1,117 @@
+#pragma once
+
+#include "store/DatabaseConnection.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The service's database: schema, connection pool for the request threads, and the
+// operations the operator commands and the web service perform. SqliteStore keeps it in one
+// file; PostgresStore in a PostgreSQL database that several service instances share. The
+// statements here are the same for both; what a database needs in its own words lives in
+// its store.
+//
+// The streams and their tables are listed in Stream. The store counts additions and
+// revisions per stream and per information level in ChangeCounter (triggers), so
+// ifchangetable can tell each user only of items he may see.
+class Store
+{
+public:
+    // "postgresql://..." or "postgres://..." (a libpq connection URI) opens a PostgresStore,
+    // anything else names an SQLite file. create: make the database (file) when it is missing.
+    static std::unique_ptr<Store> open(const std::string &database, bool create = false);
+    static bool isPostgres(const std::string &database);
+
+    virtual ~Store();
+    Store(const Store &) = delete;
+    Store &operator=(const Store &) = delete;
+
+    // What the operator is told the database is (never a password).
+    virtual std::string description() const = 0;
+
+    // Runs fn with a connection of the pool (one per concurrent caller).
+    template <typename Fn> auto with(Fn &&fn)
+    {
+        Lease lease(*this);
+        return fn(*lease.connection);
+    }
+
+    // Creates what is missing of the schema; safe to run again.
+    virtual void createSchema() = 0;
+    // Adds what a database made by an earlier version lacks. Safe to run again.
+    virtual void upgradeSchema() = 0;
+
+    struct Account
+    {
+        std::int64_t id = 0;
+        std::string username;
+        std::string reachtime; // canonical date-time text
+        std::int64_t level = 3;
+    };
+    // The account whose name and password match (exact, case-sensitive name).
+    std::optional<Account> verify(const std::string &username, const std::string &password);
+
+    // How long a password proof lets its address write the account's online record.
+    static constexpr int proofSeconds = 120;
+    // Remembers that address has just proved the password of account id.
+    void recordProof(std::int64_t id, const std::string &address);
+
+    // Failed password checks per address, one forgiven each forgiveSeconds: only the time
+    // at which all are forgiven is kept, so a failure is one atomic write whichever instance
+    // counts it. Times in seconds since the epoch.
+    double loginFailures(const std::string &address, double now, double forgiveSeconds);
+    void recordLoginFailure(const std::string &address, double now, double forgiveSeconds);
+    // Addresses with failures not yet forgiven (forgiven ones are removed as failures come in).
+    std::int64_t trackedAddresses();
+
+    // Operator operations; they throw std::runtime_error with a readable message.
+    std::int64_t addUser(const std::string &username, const std::string &password, int level,
+                         const std::string &reachtime);
+    void removeUser(const std::string &username);
+    void setPassword(const std::string &username, const std::string &password);
+    std::vector<SqlRow> listUsers();
+    std::vector<SqlRow> listApplications();
+    // Moves an application into UserTable, keeping its (hashed) password.
+    std::int64_t approveApplication(const std::string &username, int level, const std::string &reachtime);
+
+    // Publishes an item into one stream table; columns are the table's own. Returns its id.
+    std::int64_t publish(const std::string &table,
+                         const std::vector<std::pair<std::string, std::string>> &columns, int level);
+    // Revises fields of an existing item; throws when there is no such item.
+    void revise(const std::string &table, std::int64_t id,
+                const std::vector<std::pair<std::string, std::string>> &columns, std::optional<int> level);
+
+    // Copies everything a service keeps (configuration, pages, accounts, applications,
+    // online records, items and their counters) from another store into this one, which
+    // must hold no accounts yet. Ids stay as they are, so clients' remembered ids hold.
+    void copyFrom(Store &source);
+
+    // Whether lists are tiered by user level (Sys_pz.yhqyhyfj).
+    bool tieringOn(DatabaseConnection &connection);
+
+protected:
+    Store() = default;
+    // Opens one more connection for the pool.
+    virtual std::unique_ptr<DatabaseConnection> connect() = 0;
+    // Opens one connection up front, so that a database that cannot be reached is reported
+    // at start, not at the first request.
+    void checkReachable();
+    // After rows came in with their own ids: new rows must get ids above them.
+    virtual void continueIds(DatabaseConnection &, const std::string & /*table*/) {}
+
+private:
+    struct Lease
+    {
+        explicit Lease(Store &store);
+        ~Lease();
+        Store &store;
+        std::unique_ptr<DatabaseConnection> connection;
+    };
+
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<DatabaseConnection>> idle_;
+};
