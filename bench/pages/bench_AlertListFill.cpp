@@ -4,6 +4,7 @@
 // must stay below the read itself.
 
 #include "BenchmarkAnswer.h"
+#include "ClosedHost.h"
 #include "FastestRunReporter.h"
 #include "ResultDocument.h"
 #include "ServiceClient.h"
@@ -78,7 +79,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    ServiceClient::setServiceHost(QStringLiteral("http://127.0.0.1:9"));
+    ServiceClient::setServiceHost(ClosedHost);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

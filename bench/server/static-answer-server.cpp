@@ -36,8 +36,8 @@ int main(int argc, char **argv)
         // As long as the answer run-load measures on the service: the public level's.
         auto store = Store::open(database);
         WebService service(*store);
-        StaticAnswer handler(
-            {200, "text/xml; charset=utf-8", SoapEnvelope::response("ifchangetable", service.ifchangetable(3))});
+        StaticAnswer handler({200, "text/xml; charset=utf-8",
+                              SoapEnvelope::response("ifchangetable", service.ifchangetable(3))});
 
         HttpFrontEnd::Options options;
         options.host = listen.substr(0, colon);

@@ -39,7 +39,6 @@ void URLLabel::mouseReleaseEvent(QMouseEvent *event)
 
 void URLLabel::setHot(bool hot)
 {
-    m_hot = hot;
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, hot ? QColor(Qt::red) : QColor(Qt::white));
     setPalette(pal);

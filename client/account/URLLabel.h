@@ -14,7 +14,6 @@ public:
 
     QString url() const { return m_url; }
     void setUrl(const QString &url) { m_url = url; }
-    bool isHot() const { return m_hot; }
 
 signals:
     void clicked();
@@ -28,5 +27,4 @@ private:
     void setHot(bool hot);
 
     QString m_url;
-    bool m_hot = false;
 };

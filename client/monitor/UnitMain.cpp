@@ -35,8 +35,9 @@
 #include <array>
 #include <exception>
 
-// Resources compiled into a static library are registered only when asked for by name (and
-// from the global namespace, where the macro declares the function it calls).
+// The main window's resources are compiled into this shared library, which registers them when
+// it is loaded; asking for them by name as well (from the global namespace, where the macro
+// declares the function it calls) keeps the window right however the library is linked.
 static void initMainResources()
 {
     Q_INIT_RESOURCE(monitor);

@@ -111,7 +111,6 @@ public:
     // Whether Timer1 counts as enabled: a period of 0 leaves it enabled without ever firing.
     bool isPolling() const { return m_polling; }
     bool isTickRunning() const { return m_tickWatcher.isRunning(); }
-    bool isLoginCheckRunning() const { return m_loginCheckWatcher.isRunning(); }
 
 public slots:
     void FormShow();

@@ -5,7 +5,8 @@
 #include <QFont>
 #include <QStringList>
 
-// Resources compiled into a static library are registered only when asked for by name.
+// The toast's resources are compiled into this shared library, which registers them when it
+// is loaded; asking for them by name as well keeps the toast right however the library is linked.
 static void initToastResources()
 {
     Q_INIT_RESOURCE(toast);

@@ -56,11 +56,6 @@ int StringGrid::rowCount() const
     return m_model->gridRowCount();
 }
 
-void StringGrid::setRowCount(int rows)
-{
-    m_model->setGridRowCount(rows);
-}
-
 int StringGrid::colCount() const
 {
     return m_model->columnCount();

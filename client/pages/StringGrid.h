@@ -17,7 +17,6 @@ public:
     StringGrid(int columnCount, QWidget *parent = nullptr);
 
     int rowCount() const;
-    void setRowCount(int rows);
     int colCount() const;
 
     QString cell(int row, int column) const;

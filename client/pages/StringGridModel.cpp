@@ -8,22 +8,6 @@ StringGridModel::StringGridModel(int columnCount, QObject *parent)
 {
 }
 
-void StringGridModel::setGridRowCount(int rows)
-{
-    const int dataRows = std::max(rows - 1, 1);
-    if (dataRows > m_dataRows) {
-        beginInsertRows(QModelIndex(), m_dataRows, dataRows - 1);
-        m_cells.resize(qsizetype(dataRows) * m_columns);
-        m_dataRows = dataRows;
-        endInsertRows();
-    } else if (dataRows < m_dataRows) {
-        beginRemoveRows(QModelIndex(), dataRows, m_dataRows - 1);
-        m_cells.resize(qsizetype(dataRows) * m_columns);
-        m_dataRows = dataRows;
-        endRemoveRows();
-    }
-}
-
 bool StringGridModel::contains(int row, int column) const
 {
     return row >= 0 && row <= m_dataRows && column >= 0 && column < m_columns;

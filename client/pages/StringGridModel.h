@@ -16,8 +16,6 @@ public:
 
     // Grid rows, the header row included; never less than 2 (the header and one data row).
     int gridRowCount() const { return m_dataRows + 1; }
-    // Rows added are empty; rows removed lose their cells.
-    void setGridRowCount(int rows);
 
     QString cell(int row, int column) const;
     void setCell(int row, int column, const QString &text);

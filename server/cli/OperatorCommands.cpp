@@ -1,8 +1,8 @@
 #include "cli/OperatorCommands.h"
 
-#include "store/DateTimeText.h"
 #include "cli/DemoData.h"
 #include "cli/ServeCommand.h"
+#include "store/DateTimeText.h"
 #include "store/Store.h"
 #include "store/Stream.h"
 
@@ -180,8 +180,9 @@ int init(const OperatorCommands::Arguments &a, std::ostream &out)
     auto store = Store::open(database(a), true);
     store->createSchema();
     if (a.options.count("--demo")) {
-        bool seeded = store->with(
-            [](DatabaseConnection &c) { return c.scalar("SELECT count(*) FROM UserTable") != SqlValue(0LL); });
+        bool seeded = store->with([](DatabaseConnection &c) {
+            return c.scalar("SELECT count(*) FROM UserTable") != SqlValue(0LL);
+        });
         if (seeded)
             throw std::runtime_error("the database already holds data; demo data goes into a new one");
         DemoData::seed(*store);

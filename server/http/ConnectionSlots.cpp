@@ -23,9 +23,3 @@ void ConnectionSlots::release(const std::string &address)
     if (--it->second == 0)
         open_.erase(it);
 }
-
-std::size_t ConnectionSlots::open() const
-{
-    std::lock_guard lock(mutex_);
-    return openTotal_;
-}

@@ -17,12 +17,10 @@ public:
     bool take(const std::string &address, bool unbounded);
     void release(const std::string &address);
 
-    std::size_t open() const;
-
 private:
     std::size_t perAddress_;
     std::size_t total_;
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::unordered_map<std::string, std::size_t> open_;
     std::size_t openTotal_ = 0;
 };

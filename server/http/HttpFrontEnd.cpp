@@ -36,8 +36,7 @@ std::size_t openFileBound(std::size_t wanted)
 struct HttpFrontEnd::Impl : HttpConnection::Owner
 {
     Impl(RequestHandler &h, Options o)
-        : options(std::move(o)), handler(h), requestLog(options.log),
-          addresses(options.trustedProxies),
+        : options(std::move(o)), handler(h), requestLog(options.log), addresses(options.trustedProxies),
           slots(options.connectionsPerAddress, openFileBound(options.connections)),
           io(std::max(1, options.threads)), acceptor(net::make_strand(io)), retry(acceptor.get_executor())
     {
@@ -141,7 +140,10 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
         return true;
     }
 
-    std::chrono::milliseconds holdFor(const HttpRequest &request) override { return handler.holdFor(request); }
+    std::chrono::milliseconds holdFor(const HttpRequest &request) override
+    {
+        return handler.holdFor(request);
+    }
 
     HttpAnswer answer(const HttpRequest &request) override { return handler.answer(request); }
 

@@ -32,7 +32,7 @@ std::string printable(std::string text)
 } // namespace
 
 std::string RequestLog::line(const std::string &address, const HttpRequest *request,
-                            const std::string &operation, int status, double ms)
+                             const std::string &operation, int status, double ms)
 {
     std::string method = request ? printable(request->method) : "-";
     std::string path = request ? printable(request->path) : "-";

@@ -1,7 +1,7 @@
 #include "service/DataSetWriter.h"
 
-#include "store/DateTimeText.h"
 #include "soap/XmlText.h"
+#include "store/DateTimeText.h"
 
 std::string DataSetWriter::fieldText(const SqlField &field)
 {

@@ -42,8 +42,7 @@ std::string ServicePages::helpPage()
     for (const auto &op : WebService::operations()) {
         body += "<li><b>" + std::string(op.name) + "</b>(";
         for (size_t i = 0; i < op.parameters.size(); ++i)
-            body +=
-                (i ? ", " : "") + std::string(op.parameters[i].name) + ": " + (op.parameters[i].type + 2);
+            body += (i ? ", " : "") + std::string(op.parameters[i].name) + ": " + (op.parameters[i].type + 2);
         body += ") &rarr; " + std::string(op.result + 2) + "</li>";
     }
     return page("WebService Web 服务", body + "</ul>");

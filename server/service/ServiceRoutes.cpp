@@ -1,7 +1,7 @@
 #include "service/ServiceRoutes.h"
 
-#include "soap/ClientFault.h"
 #include "service/ServicePages.h"
+#include "soap/ClientFault.h"
 #include "soap/SoapEnvelope.h"
 #include "soap/SoapRequest.h"
 
@@ -37,7 +37,8 @@ std::string ServiceRoutes::operationOf(const HttpRequest &request) const
 {
     if (request.path != "/WebService.asmx" || request.method != "POST")
         return {};
-    return SoapRequest::operationOfAction(request.header("SOAPAction").value_or(""), WebService::operationNames())
+    return SoapRequest::operationOfAction(request.header("SOAPAction").value_or(""),
+                                          WebService::operationNames())
         .value_or("-");
 }
 
@@ -86,9 +87,9 @@ std::string ServiceRoutes::siteAddress(const HttpRequest &request) const
 HttpAnswer ServiceRoutes::soapCall(const HttpRequest &request)
 {
     try {
-        SoapRequest call = SoapRequest::parse(request.header("Content-Type").value_or(""),
-                                              request.header("SOAPAction"), request.body,
-                                              WebService::operationNames());
+        SoapRequest call =
+            SoapRequest::parse(request.header("Content-Type").value_or(""), request.header("SOAPAction"),
+                               request.body, WebService::operationNames());
         std::string result = service_.call(call, {siteAddress(request), request.clientAddress});
         return {200, xmlType, SoapEnvelope::response(call.operation(), result)};
     } catch (const MalformedRequest &) {

@@ -1,11 +1,11 @@
 #include "service/WebService.h"
 
 #include "service/DataSetWriter.h"
-#include "store/DateTimeText.h"
-#include "store/PasswordHash.h"
+#include "service/StatementCatalogue.h"
 #include "soap/ClientFault.h"
 #include "soap/ServerFault.h"
-#include "service/StatementCatalogue.h"
+#include "store/DateTimeText.h"
+#include "store/PasswordHash.h"
 #include "store/Stream.h"
 
 #include <ctime>
@@ -101,7 +101,9 @@ const std::vector<WebService::Operation> &WebService::operations()
         {"yanzheng",
          {{"username", "s:string"}, {"userpass", "s:string"}},
          "s:string",
-         [](Service &s, Call r, From f) { return s.yanzheng(r.text("username"), r.text("userpass"), f.address); }},
+         [](Service &s, Call r, From f) {
+             return s.yanzheng(r.text("username"), r.text("userpass"), f.address);
+         }},
         {"zhixing",
          {{"sql", "s:string"}},
          "s:string",
@@ -114,7 +116,9 @@ const std::vector<WebService::Operation> &WebService::operations()
         {"hqdlyhxx",
          {{"username", "s:string"}, {"userpass", "s:string"}},
          "s:string",
-         [](Service &s, Call r, From f) { return s.hqdlyhxx(r.text("username"), r.text("userpass"), f.address); }},
+         [](Service &s, Call r, From f) {
+             return s.hqdlyhxx(r.text("username"), r.text("userpass"), f.address);
+         }},
         {"hqsfczjl",
          {{"strsql", "s:string"}},
          "s:int",
@@ -170,8 +174,8 @@ std::vector<SqlRow> WebService::insiderItems(std::int64_t level)
     return store_.with([&](DatabaseConnection &c) {
         // The level shown is the account's own: a level in the address cannot raise it.
         return store_.tieringOn(c)
-                   ? c.query("SELECT nowtime, bt, nr FROM " + table + " WHERE " + Stream::visibleTo("XinXiDJ", "?1") +
-                                 " ORDER BY id DESC LIMIT 200",
+                   ? c.query("SELECT nowtime, bt, nr FROM " + table + " WHERE " +
+                                 Stream::visibleTo("XinXiDJ", "?1") + " ORDER BY id DESC LIMIT 200",
                              {level})
                    : c.query("SELECT nowtime, bt, nr FROM " + table + " ORDER BY id DESC LIMIT 200");
     });
@@ -259,7 +263,8 @@ std::string WebService::hqsametable(const std::string &strsql, const std::string
     auto values = bindValues(match);
     std::vector<SqlRow> rows;
     try {
-        rows = store_.with([&](DatabaseConnection &c) { return c.query(match.entry->sql, values, clockValues()); });
+        rows = store_.with(
+            [&](DatabaseConnection &c) { return c.query(match.entry->sql, values, clockValues()); });
     } catch (const std::runtime_error &error) {
         throw ServerFault(error.what());
     }
@@ -305,10 +310,11 @@ std::string WebService::changeCounterText(DatabaseConnection &c, int userdj)
     // With tiering a user is told only of items of his level and the public level.
     bool tiered = store_.tieringOn(c);
     std::vector<SqlValue> level{std::int64_t(userdj)};
-    auto counters = tiered ? c.query("SELECT stream, sum(added), sum(revised) FROM ChangeCounter WHERE " +
-                                         Stream::visibleTo("level", "?1") + " GROUP BY stream",
-                                     level)
-                           : c.query("SELECT stream, sum(added), sum(revised) FROM ChangeCounter GROUP BY stream");
+    auto counters =
+        tiered ? c.query("SELECT stream, sum(added), sum(revised) FROM ChangeCounter WHERE " +
+                             Stream::visibleTo("level", "?1") + " GROUP BY stream",
+                         level)
+               : c.query("SELECT stream, sum(added), sum(revised) FROM ChangeCounter GROUP BY stream");
     auto counter = [&](const Stream &stream, int column) -> std::string {
         for (const SqlRow &row : counters)
             if (sqlValueText(row[0].value) == stream.counter)
@@ -317,7 +323,8 @@ std::string WebService::changeCounterText(DatabaseConnection &c, int userdj)
     };
     auto newest = [&](const Stream &stream) -> std::string {
         std::string sql = std::string("SELECT nowtime, bt FROM ") + stream.table +
-                          (tiered ? " WHERE " + Stream::visibleTo("XinXiDJ", "?1") : "") + " ORDER BY id DESC LIMIT 1";
+                          (tiered ? " WHERE " + Stream::visibleTo("XinXiDJ", "?1") : "") +
+                          " ORDER BY id DESC LIMIT 1";
         auto rows = tiered ? c.query(sql, level) : c.query(sql);
         // Without an item the time still takes its two items and the title one.
         if (rows.empty())

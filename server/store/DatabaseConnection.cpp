@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-std::optional<SqlValue> DatabaseConnection::scalar(const std::string &sql, const std::vector<SqlValue> &values)
+std::optional<SqlValue> DatabaseConnection::scalar(const std::string &sql,
+                                                   const std::vector<SqlValue> &values)
 {
     auto rows = query(sql, values);
     if (rows.empty() || rows.front().empty())
@@ -20,7 +21,8 @@ void DatabaseConnection::rollbackQuietly()
     }
 }
 
-std::optional<std::string> DatabaseConnection::keptAnswer(const std::string &key, const std::string &stamp) const
+std::optional<std::string> DatabaseConnection::keptAnswer(const std::string &key,
+                                                          const std::string &stamp) const
 {
     auto it = answers_.find(key);
     if (it == answers_.end() || stamp.empty() || it->second.first != stamp)

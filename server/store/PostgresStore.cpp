@@ -78,7 +78,8 @@ std::string counterTrigger(const std::string &table, const std::string &stream)
 PostgresStore::PostgresStore(std::string uri) : uri_(std::move(uri))
 {
     // The first connection reports an unreachable database at start and stays in the pool.
-    description_ = with([](DatabaseConnection &c) { return static_cast<PostgresConnection &>(c).description(); });
+    description_ =
+        with([](DatabaseConnection &c) { return static_cast<PostgresConnection &>(c).description(); });
 }
 
 const std::map<std::string, std::string> &PostgresStore::columnNames()

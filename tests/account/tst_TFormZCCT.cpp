@@ -1,4 +1,5 @@
 #include "ClientServiceFixture.h"
+#include "ClosedHost.h"
 #include "ServiceClient.h"
 #include "UnitGlouble.h"
 #include "UnitZCCT.h"
@@ -13,9 +14,6 @@
 
 using Kind = MessageBoxes::Kind;
 using Icon = MessageBoxes::Icon;
-
-// Nothing listens here: a request to it fails at once with a transport error.
-static const QString ClosedHost = QStringLiteral("http://127.0.0.1:9");
 
 class tst_TFormZCCT : public QObject
 {

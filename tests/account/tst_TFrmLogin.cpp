@@ -1,4 +1,5 @@
 #include "ClientServiceFixture.h"
+#include "ClosedHost.h"
 #include "HttpTransport.h"
 #include "OpenedUrls.h"
 #include "PublicIPAddress.h"
@@ -29,9 +30,6 @@
 #include <stdexcept>
 
 using Answer = MessageBoxes::Answer;
-
-// Nothing listens here: a request to it fails at once with a transport error.
-static const QString ClosedHost = QStringLiteral("http://127.0.0.1:9");
 
 class tst_TFrmLogin : public QObject
 {

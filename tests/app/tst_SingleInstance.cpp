@@ -1,4 +1,5 @@
 #include "ClientServiceFixture.h"
+#include "MainWindowWithTimersStopped.h"
 #include "ModalWindowWait.h"
 #include "ServiceClient.h"
 #include "SingleInstance.h"
@@ -123,8 +124,7 @@ void tst_SingleInstance::secondStartRaisesTheFirst()
         [&] {
             TFrmMain *window = mainWindow();
             QVERIFY(window);
-            window->Timer1->stop();
-            window->Timer2->stop();
+            stopPollTimers(*window);
             window->showMinimized();
             QTRY_VERIFY_WITH_TIMEOUT(window->isMinimized(), Bound);
             QCOMPARE(signIns(), 1);

@@ -1,7 +1,9 @@
 #include "AlertSound.h"
 #include "ChangeCounters.h"
 #include "ClientServiceFixture.h"
+#include "ClosedHost.h"
 #include "LoginWindowSignIn.h"
+#include "MainWindowWithTimersStopped.h"
 #include "OpenedUrls.h"
 #include "ServiceClient.h"
 #include "StringGrid.h"
@@ -77,7 +79,6 @@ private slots:
 
 private:
     void signIn(const QString &name = QStringLiteral("demo"));
-    std::unique_ptr<TFrmMain> showMainWindow();
     // Leaves the window without the alert list page (no other page is known to this test).
     static void closeAlertList(TFrmMain &window);
     bool tick(TFrmMain &window);
@@ -113,17 +114,6 @@ void tst_TFrmMain::cleanup()
 void tst_TFrmMain::signIn(const QString &name)
 {
     QVERIFY(signInThroughLoginWindow(name, name));
-}
-
-// The window as start-up shows it after the login; the poll timers are stopped so that only
-// the test drives the ticks.
-std::unique_ptr<TFrmMain> tst_TFrmMain::showMainWindow()
-{
-    auto window = std::make_unique<TFrmMain>();
-    window->show();
-    window->Timer1->stop();
-    window->Timer2->stop();
-    return window;
 }
 
 void tst_TFrmMain::closeAlertList(TFrmMain &window)
@@ -178,7 +168,7 @@ void tst_TFrmMain::showSequenceLabels()
     QVERIFY(m_service->execSql(
         QStringLiteral("update Sys_pz set yhqyhyfj='%1'").arg(tiering ? "True" : "False")));
     signIn(user);
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     QCOMPARE(window->windowTitle(), UnitGlouble.SystemName);
     QCOMPARE(window->Label8->text(), user);
     QCOMPARE(window->Label8->textFormat(), Qt::PlainText);
@@ -197,7 +187,7 @@ void tst_TFrmMain::showSequenceLabels()
 void tst_TFrmMain::showSequenceStopsAtFailingCounterFetch()
 {
     signIn();
-    ServiceClient::setServiceHost(QStringLiteral("http://127.0.0.1:9"));
+    ServiceClient::setServiceHost(ClosedHost);
     auto window = std::make_unique<TFrmMain>();
     window->show();
     QCOMPARE(window->Label8->text(), QStringLiteral("demo")); // set before the failure
@@ -221,7 +211,7 @@ void tst_TFrmMain::zeroPeriodNeverFires()
 void tst_TFrmMain::unchangedCountersDoNothing()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
     const QStringList before = UnitGlouble.ChangeCounters;
@@ -234,7 +224,7 @@ void tst_TFrmMain::unchangedCountersDoNothing()
 void tst_TFrmMain::stockAlertWithPageClosed()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     closeAlertList(*window);
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
@@ -255,7 +245,7 @@ void tst_TFrmMain::stockAlertWithPageClosed()
 void tst_TFrmMain::allFourStreamsInOneTickInOrder()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     closeAlertList(*window);
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
@@ -287,7 +277,7 @@ void tst_TFrmMain::allFourStreamsInOneTickInOrder()
 void tst_TFrmMain::counterThatGoesDownIsAChange()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     const qint32 current = UnitGlouble.LastSecretAdded;
     UnitGlouble.LastSecretAdded = current + 5; // the service's counter is now below the last seen
@@ -300,7 +290,7 @@ void tst_TFrmMain::counterThatGoesDownIsAChange()
 void tst_TFrmMain::revisionWithPageClosedIsStoredNotAnnounced()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     closeAlertList(*window);
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     const qint32 before = UnitGlouble.LastStockChanged;
@@ -317,7 +307,7 @@ void tst_TFrmMain::revisionWithPageClosedIsStoredNotAnnounced()
 void tst_TFrmMain::failingFlowStopsLaterStreams()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     closeAlertList(*window);
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "买入", "--reason", "测试", "--level",
@@ -337,7 +327,7 @@ void tst_TFrmMain::failingFlowStopsLaterStreams()
 void tst_TFrmMain::failingClosedPageStockFlowDoesNotStopTheTick()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     closeAlertList(*window);
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
@@ -368,7 +358,7 @@ int hqsametableCalls(const ServiceFixture &service)
 void tst_TFrmMain::stockAlertWithPageOpenRefreshesGrids()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     TFormSMNC *page = alertList(*window);
     QVERIFY(page);
     QVERIFY(UnitGlouble.AlertListOpen);
@@ -396,7 +386,7 @@ void tst_TFrmMain::stockAlertWithPageOpenRefreshesGrids()
 void tst_TFrmMain::additionAndRevisionWithPageOpen()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
     publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "卖出", "--reason", "测试", "--level",
@@ -419,7 +409,7 @@ void tst_TFrmMain::additionAndRevisionWithPageOpen()
 void tst_TFrmMain::liveNewsWithPageOpen()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     publish({"news", "--type", "板块", "--text", "券商板块异动", "--level", "2"});
     QVERIFY(tick(*window));
@@ -437,7 +427,7 @@ void tst_TFrmMain::emptyTodayListWithPageOpen()
 {
     QVERIFY(m_service->execSql(QStringLiteral("delete from Tuijiangupiao where id >= 5")));
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "卖出", "--reason", "测试", "--level",
              "3", "--time", "2020-01-02 10:00:00"});
@@ -457,7 +447,7 @@ void tst_TFrmMain::emptyTodayListWithPageOpen()
 void tst_TFrmMain::pageOpenedWhileTheFetchWaitedDropsTheTick()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     closeAlertList(*window);
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     publish({"stock", "--code", "600000", "--name", "浦发银行", "--op", "卖出", "--reason", "测试", "--level",
@@ -478,7 +468,7 @@ void tst_TFrmMain::pageOpenedWhileTheFetchWaitedDropsTheTick()
 void tst_TFrmMain::hungServiceKeepsWindowResponsive()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     QTcpServer hung;
     QVERIFY(hung.listen(QHostAddress::LocalHost));
     QList<QTcpSocket *> held;
@@ -515,7 +505,7 @@ void tst_TFrmMain::hungServiceKeepsWindowResponsive()
 void tst_TFrmMain::loginElsewhereEndsTheClient()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     QSignalSpy checked(window.get(), &TFrmMain::loginCheckApplied);
     window->Timer2Timer();
     QVERIFY(checked.wait(Bound));
@@ -544,8 +534,8 @@ void tst_TFrmMain::loginElsewhereEndsTheClient()
 void tst_TFrmMain::loginCheckFailureShowsOneBoxAtATime()
 {
     signIn();
-    auto window = showMainWindow();
-    ServiceClient::setServiceHost(QStringLiteral("http://127.0.0.1:9"));
+    auto window = showMainWindowWithTimersStopped();
+    ServiceClient::setServiceHost(ClosedHost);
     QSignalSpy checked(window.get(), &TFrmMain::loginCheckApplied);
     int checksWhileOpen = 0;
     m_boxes->onShow([&](const MessageBoxes::Request &) {
@@ -584,7 +574,7 @@ void tst_TFrmMain::closeConfirmation()
     QFETCH(bool, viaTray);
     QFETCH(bool, confirm);
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     window->Timer1->start();
     m_boxes->queueAnswer(confirm ? Answer::Ok : Answer::Cancel);
     if (viaTray)
@@ -627,7 +617,7 @@ void tst_TFrmMain::homePage()
 void tst_TFrmMain::toastClickRestoresWindow()
 {
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     window->showMinimized();
     window->PopUpNotifier1->setText(QStringLiteral("x"));
     QVERIFY(window->PopUpNotifier1->ShowPopUp());

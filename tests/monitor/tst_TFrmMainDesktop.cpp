@@ -1,5 +1,6 @@
 #include "ClientServiceFixture.h"
 #include "LoginWindowSignIn.h"
+#include "MainWindowWithTimersStopped.h"
 #include "TfrmPopUpToast.h"
 #include "UnitGlouble.h"
 #include "UnitLogin.h"
@@ -84,11 +85,8 @@ void tst_TFrmMainDesktop::toastsWhileMinimised()
     ClientServiceFixture client;
     QVERIFY2(client.isReady(), qPrintable(client.errorString()));
     QVERIFY(signInThroughLoginWindow(QStringLiteral("demo"), QStringLiteral("demo")));
-    auto window = std::make_unique<TFrmMain>();
-    window->show();
+    auto window = showMainWindowWithTimersStopped();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->Timer1->stop();
-    window->Timer2->stop();
 
     QTest::mouseClick(window->SpeedButton1, Qt::LeftButton);
     if (withTray) {

@@ -1,7 +1,9 @@
 #include "AlertSound.h"
 #include "ChangeCounters.h"
 #include "ClientServiceFixture.h"
+#include "ClosedHost.h"
 #include "LoginWindowSignIn.h"
+#include "MainWindowWithTimersStopped.h"
 #include "NotificationServer.h"
 #include "PrivateSessionBus.h"
 #include "ReminderSettings.h"
@@ -28,9 +30,6 @@
 namespace {
 
 constexpr int Bound = 15000; // ms for anything that waits for the service or the bus
-
-// Nothing listens here: every call fails at once, as with the service stopped.
-const QString UnreachableHost = QStringLiteral("http://127.0.0.1:9");
 
 int visibleToasts()
 {
@@ -71,7 +70,6 @@ private slots:
 
 private:
     void signIn();
-    std::unique_ptr<TFrmMain> showMainWindow();
     bool tick(TFrmMain &window);
     void publish(const QStringList &args);
 
@@ -102,16 +100,6 @@ void tst_TFrmMainReminders::cleanup()
 void tst_TFrmMainReminders::signIn()
 {
     QVERIFY(signInThroughLoginWindow(QStringLiteral("demo"), QStringLiteral("demo")));
-}
-
-// Only the test drives the ticks.
-std::unique_ptr<TFrmMain> tst_TFrmMainReminders::showMainWindow()
-{
-    auto window = std::make_unique<TFrmMain>();
-    window->show();
-    window->Timer1->stop();
-    window->Timer2->stop();
-    return window;
 }
 
 bool tst_TFrmMainReminders::tick(TFrmMain &window)
@@ -154,7 +142,7 @@ void tst_TFrmMainReminders::mutedAlertRefreshesSilently()
 {
     QFETCH(bool, byTrayEntry);
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     auto *page = qobject_cast<TFormSMNC *>(window->CurrentPage);
     QVERIFY(page);
     if (byTrayEntry)
@@ -219,7 +207,7 @@ void tst_TFrmMainReminders::desktopNotificationCarriesTheAlert()
     QVERIFY(server.isRegistered());
     ReminderSettings::instance().setPresentation(ReminderSettings::Presentation::DesktopNotifications);
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     QSignalSpy sounds(&AlertSound::instance(), &AlertSound::played);
     QSignalSpy notified(&server, &NotificationServer::notified);
 
@@ -245,7 +233,7 @@ void tst_TFrmMainReminders::notificationClickRestoresTheWindow()
     QVERIFY(server.isRegistered());
     ReminderSettings::instance().setPresentation(ReminderSettings::Presentation::DesktopNotifications);
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     QSignalSpy notified(&server, &NotificationServer::notified);
     publish({"secret", "--title", "绝密", "--level", "3"});
     QVERIFY(tick(*window));
@@ -266,7 +254,7 @@ void tst_TFrmMainReminders::toastsWhenTheDesktopHasNoNotifications()
 {
     ReminderSettings::instance().setPresentation(ReminderSettings::Presentation::DesktopNotifications);
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     QSignalSpy toasts(window.get(), &TFrmMain::announced);
     publish({"secret", "--title", "绝密", "--level", "3"});
     QVERIFY(tick(*window));
@@ -296,14 +284,14 @@ void tst_TFrmMainReminders::offlineIndicator()
     QFETCH(QString, ticks);
     QFETCH(QString, offlineAfter);
     signIn();
-    auto window = showMainWindow();
+    auto window = showMainWindowWithTimersStopped();
     const QString onlineHint = window->TrayIcon1->toolTip();
     QCOMPARE(onlineHint, UnitGlouble.SystemName);
     const qint64 onlineIcon = window->TrayIcon1->icon().cacheKey();
     const QString serviceHost = ServiceClient::serviceHost();
 
     for (qsizetype i = 0; i < ticks.size(); ++i) {
-        ServiceClient::setServiceHost(ticks.at(i) == QLatin1Char('F') ? UnreachableHost : serviceHost);
+        ServiceClient::setServiceHost(ticks.at(i) == QLatin1Char('F') ? ClosedHost : serviceHost);
         QVERIFY(tick(*window));
         const bool offline = offlineAfter.at(i) == QLatin1Char('1');
         QVERIFY2(window->showsOffline() == offline, qPrintable(QStringLiteral("after tick %1").arg(i + 1)));

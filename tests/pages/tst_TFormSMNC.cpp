@@ -1,6 +1,7 @@
 #include "AlertQueries.h"
 #include "ChangeCounters.h"
 #include "ClientServiceFixture.h"
+#include "ClosedHost.h"
 #include "ServiceClient.h"
 #include "StringGrid.h"
 #include "UnitGlouble.h"
@@ -21,9 +22,6 @@
 #include <stdexcept>
 
 using Grid = AlertListFills::Grid;
-
-// Nothing listens here: a request to it fails at once with a transport error.
-static const QString ClosedHost = QStringLiteral("http://127.0.0.1:9");
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "AlertSound.h"
 #include "ClientServiceFixture.h"
+#include "ClosedHost.h"
 #include "ServiceClient.h"
 #include "UnitGlouble.h"
 #include "UnitXTSZ.h"
@@ -18,9 +19,6 @@
 
 using Kind = MessageBoxes::Kind;
 using Icon = MessageBoxes::Icon;
-
-// Nothing listens here: a request to it fails at once with a transport error.
-static const QString ClosedHost = QStringLiteral("http://127.0.0.1:9");
 
 namespace {
 

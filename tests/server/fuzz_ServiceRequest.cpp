@@ -2,14 +2,14 @@
 // SOAP request parser, the statement matcher, the date-time reader and the XML escaping of
 // answers. Built and run by scripts/fuzz-server with clang's -fsanitize=fuzzer,address.
 #include "http/ClientAddress.h"
-#include "service/DataSetWriter.h"
-#include "store/DateTimeText.h"
 #include "http/HttpRequestParser.h"
+#include "service/DataSetWriter.h"
+#include "service/StatementCatalogue.h"
 #include "soap/ClientFault.h"
 #include "soap/SoapEnvelope.h"
 #include "soap/SoapRequest.h"
-#include "service/StatementCatalogue.h"
 #include "soap/XmlText.h"
+#include "store/DateTimeText.h"
 
 #include <pugixml.hpp>
 
@@ -121,8 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             "\"http://tempuri.org/zhixing\"", "\"http://tempuri.org/hqsfczjl\"",
             "\"http://tempuri.org/hqsametable\"", "\"http://tempuri.org/ifchangetable\"",
             "http://tempuri.org/hqSys_pz"};
-        static const std::set<std::string> operations = {"zhixing", "hqsfczjl", "hqsametable", "ifchangetable",
-                                                         "hqSys_pz"};
+        static const std::set<std::string> operations = {"zhixing", "hqsfczjl", "hqsametable",
+                                                         "ifchangetable", "hqSys_pz"};
         try {
             SoapRequest request =
                 SoapRequest::parse("text/xml; charset=utf-8", actions[(data[0] / 4) % 5], input, operations);

@@ -1,7 +1,7 @@
 // Result documents and the date-time forms behind them.
 #include "service/DataSetWriter.h"
-#include "store/DateTimeText.h"
 #include "soap/SoapRequest.h"
+#include "store/DateTimeText.h"
 
 #include <QRegularExpression>
 #include <QTest>

@@ -1,8 +1,8 @@
 // The slowdown of password guessing, on a clock the test moves itself, with the failures
 // kept in a fresh store (SQLite, or PostgreSQL with STOCK_ALERT_TEST_STORE=postgresql).
-#include "service/LoginThrottle.h"
 #include "PostgresFixture.h"
 #include "ServiceFixture.h"
+#include "service/LoginThrottle.h"
 #include "store/Store.h"
 
 #include <QTemporaryDir>

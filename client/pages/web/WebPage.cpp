@@ -13,7 +13,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-// The artwork lives in this static library; its resources must be registered by hand.
+// The artwork is compiled into this shared library, which registers it when it is loaded;
+// asking for it by name as well keeps the view right however the library is linked.
 static void registerArtwork()
 {
     Q_INIT_RESOURCE(webpages);
