@@ -1,5 +1,7 @@
 #include "UnitLogin.h"
 
+#include "ClientStatements.h"
+#include "DefaultErrorReport.h"
 #include "MessageBoxes.h"
 #include "OutsideText.h"
 #include "PasswordKeychain.h"
@@ -203,7 +205,7 @@ void TFrmLogin::FormCreate()
         setFixedSize(WindowWidth, hasPrompt ? HeightWithPrompt : HeightWithoutPrompt);
 
         m_document->load(
-            ServiceClient::GetWebServiceSoap()->hqsametable(QStringLiteral("select * from Sys_url")));
+            ServiceClient::GetWebServiceSoap()->hqsametable(ClientStatements::pageAddresses()));
         if (m_document->rowCount() <= 0) {
             failConfiguration(ConfigurationMissing);
             return;
@@ -276,6 +278,11 @@ void TFrmLogin::FormShow()
 
 void TFrmLogin::Button1Click()
 {
+    DefaultErrorReport::runHandler([this] { signIn(); });
+}
+
+void TFrmLogin::signIn()
+{
     const QString name = trim(Edit1->text());
     const QString password = trim(Edit2->text());
     if (name.isEmpty() || password.isEmpty()) {
@@ -313,25 +320,12 @@ void TFrmLogin::Button1Click()
     // The id is placed bare, so it must be a number; every quoted value has its apostrophes
     // doubled so that it is stored as typed and cannot change the statement.
     const QString userId = SqlText::integer(trim(UnitGlouble.UserId));
-    const QString quotedName = SqlText::quoted(trim(UnitGlouble.UserName));
-    const QString quotedPassword = SqlText::quoted(trim(UnitGlouble.UserPassword));
-    const QString quotedExpiry = SqlText::quoted(trim(UnitGlouble.ExpiryDate));
-    const bool hasOnlineRow = ServiceClient::GetWebServiceSoap()->hqsfczjl(
-                                  QStringLiteral(" select * from userdl where userid=") + userId) > 0;
-    const QString quotedAddress = SqlText::quoted(trim(GetPublicIPAddress()));
-    QString statement;
-    if (hasOnlineRow) {
-        statement = QStringLiteral("update userdl set userzh='") + quotedName +
-                    QStringLiteral("',userpas='") + quotedPassword + QStringLiteral("', userdqsj='") +
-                    quotedExpiry + QStringLiteral("',userdlsj=now(), userdlip='") + quotedAddress +
-                    QStringLiteral("' where userid=") + userId;
-    } else {
-        statement = QStringLiteral("Insert into userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip)") +
-                    QStringLiteral(" values(") + userId + QStringLiteral(",'") + quotedName +
-                    QStringLiteral("','") + quotedPassword + QStringLiteral("','") + quotedExpiry +
-                    QStringLiteral("',now(),'") + quotedAddress + QStringLiteral("' )");
-    }
-    ServiceClient::GetWebServiceSoap()->zhixing(statement);
+    const bool hasOnlineRow =
+        ServiceClient::GetWebServiceSoap()->hqsfczjl(ClientStatements::onlineRecordCount(userId)) > 0;
+    const ClientStatements::OnlineRecord record{userId, trim(UnitGlouble.UserName), trim(UnitGlouble.UserPassword),
+                                                trim(UnitGlouble.ExpiryDate), trim(GetPublicIPAddress())};
+    ServiceClient::GetWebServiceSoap()->zhixing(hasOnlineRow ? ClientStatements::onlineRecordUpdate(record)
+                                                             : ClientStatements::onlineRecordInsert(record));
 
     UnitGlouble.LoginStamp = ServiceClient::GetWebServiceSoap()->hqdlsj(userId);
     JLYHXX();
@@ -396,11 +390,13 @@ void TFrmLogin::Button2Click()
 
 void TFrmLogin::Button3Click()
 {
-    TFormZCCT signUp(this);
-    const QRect area = centringArea();
-    if (area.isValid())
-        signUp.move(area.center() - QPoint(signUp.width() / 2, signUp.height() / 2));
-    signUp.exec();
+    DefaultErrorReport::runHandler([this] {
+        TFormZCCT signUp(this);
+        const QRect area = centringArea();
+        if (area.isValid())
+            signUp.move(area.center() - QPoint(signUp.width() / 2, signUp.height() / 2));
+        signUp.exec();
+    });
 }
 
 void TFrmLogin::URLLabel2Click()

@@ -72,6 +72,8 @@ protected:
     void reject() override;
 
 private:
+    // The login behind Button1Click; its failures reach the default error report there.
+    void signIn();
     void fillPasswordFromKeychain(const QString &userName);
     void rememberInKeychain(const QString &userName, const QString &password);
     void createComponents();

@@ -1,8 +1,9 @@
 #include "UnitZCCT.h"
 
+#include "ClientStatements.h"
+#include "DefaultErrorReport.h"
 #include "MessageBoxes.h"
 #include "ServiceClient.h"
-#include "SqlText.h"
 #include "TextConversions.h"
 #include "UnitGlouble.h"
 
@@ -83,6 +84,11 @@ void TFormZCCT::FormShow()
 
 void TFormZCCT::Button1Click()
 {
+    DefaultErrorReport::runHandler([this] { apply(); });
+}
+
+void TFormZCCT::apply()
+{
     if (trim(Edit1->text()).isEmpty()) {
         MessageBoxes::system(QStringLiteral("用户名不能为空，请重新输入!"), QStringLiteral("提示"));
         return;
@@ -93,17 +99,13 @@ void TFormZCCT::Button1Click()
     }
 
     // The name is looked up exactly as typed; a failing query goes to the default report.
-    const QString typedName = SqlText::quoted(Edit1->text());
-    if (ServiceClient::GetWebServiceSoap()->hqsfczjl(
-            QStringLiteral("select * from UserTable where (StrComp(username,'") + typedName +
-            QStringLiteral("',0)=0) ")) > 0) {
+    const QString typedName = Edit1->text();
+    if (ServiceClient::GetWebServiceSoap()->hqsfczjl(ClientStatements::userNameCount(typedName)) > 0) {
         MessageBoxes::application(QStringLiteral("用户名重复，请换一个用户名申请！"), ApplyErrorCaption,
                                   MessageBoxes::Icon::Error, MessageBoxes::Buttons::Ok, this);
         return;
     }
-    if (ServiceClient::GetWebServiceSoap()->hqsfczjl(
-            QStringLiteral("select * from NewUser where (StrComp(usetrname,'") + typedName +
-            QStringLiteral("',0)=0) ")) > 0) {
+    if (ServiceClient::GetWebServiceSoap()->hqsfczjl(ClientStatements::applicationNameCount(typedName)) > 0) {
         MessageBoxes::application(QStringLiteral("该用户名正在申请中，请换一个用户名申请！"),
                                   ApplyErrorCaption, MessageBoxes::Icon::Error, MessageBoxes::Buttons::Ok,
                                   this);
@@ -114,11 +116,8 @@ void TFormZCCT::Button1Click()
     // (the name taken meanwhile, for one) must not be reported as a success.
     bool stored = false;
     try {
-        const QString answer = ServiceClient::GetWebServiceSoap()->zhixing(
-            QStringLiteral("insert into NewUser(usetrname,zcmm,zhucetime,shouji) values('") +
-            SqlText::quoted(trim(Edit1->text())) + QStringLiteral("','") +
-            SqlText::quoted(trim(Edit3->text())) + QStringLiteral("',date(),'") +
-            SqlText::quoted(trim(Edit2->text())) + QStringLiteral("')"));
+        const QString answer = ServiceClient::GetWebServiceSoap()->zhixing(ClientStatements::signUpApplication(
+            trim(Edit1->text()), trim(Edit3->text()), trim(Edit2->text())));
         stored = trim(answer).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
     } catch (const std::exception &) {
     }

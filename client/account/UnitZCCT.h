@@ -35,4 +35,6 @@ protected:
 
 private:
     void FormShow();
+    // The application behind Button1Click; its failures reach the default error report there.
+    void apply();
 };

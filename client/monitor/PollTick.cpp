@@ -1,7 +1,7 @@
 #include "PollTick.h"
 
-#include "AlertQueries.h"
 #include "ChangeCounters.h"
+#include "ClientStatements.h"
 #include "ServiceClient.h"
 #include "UnitGlouble.h"
 
@@ -78,7 +78,9 @@ std::vector<Flow> plan(const QString &counterText, const State &state)
 
 Queries Queries::current()
 {
-    return Queries{AlertQueries::todayAlerts(), AlertQueries::latestAlerts(), AlertQueries::todayNews()};
+    const ClientStatements::Audience audience{UnitGlouble.UserTiering, UnitGlouble.UserLevel};
+    return Queries{ClientStatements::todayAlerts(audience), ClientStatements::latestAlerts(audience),
+                   ClientStatements::todayNews(audience)};
 }
 
 QStringList queriesOf(Flow flow, const Queries &queries)

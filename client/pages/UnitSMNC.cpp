@@ -1,10 +1,9 @@
 #include "UnitSMNC.h"
 
-#include "AlertQueries.h"
 #include "BusyCursor.h"
 #include "ChangeCounters.h"
+#include "ClientStatements.h"
 #include "ServiceClient.h"
-#include "SqlText.h"
 #include "StringGrid.h"
 #include "TextConversions.h"
 #include "UnitGlouble.h"
@@ -62,22 +61,10 @@ QString listTime(const QString &nowtime)
     return shown.replace(u'T', u' ');
 }
 
-// The service reads dates between "#" marks as yyyy-mm-dd, whatever the user's regional
-// settings would write.
-QString jetDate(const QDate &date)
+// Whose alerts the list shows: the signed-in user's.
+ClientStatements::Audience audience()
 {
-    return date.toString(QStringLiteral("yyyy-MM-dd"));
-}
-
-// From midnight at the start of `from` up to and including midnight at the end of `to`.
-QString historyQuery(const QDate &from, const QDate &to)
-{
-    QString sql = UnitGlouble.UserTiering
-                      ? QStringLiteral("select * from Tuijiangupiao where (XinXiDJ=") +
-                            SqlText::integer(UnitGlouble.UserLevel) + QStringLiteral(" or XinXiDJ=3) and ")
-                      : QStringLiteral("select * from Tuijiangupiao where ");
-    return sql + QStringLiteral(" nowtime>=#") + jetDate(from) + QStringLiteral("# and nowtime<=#") +
-           jetDate(to.addDays(1)) + QStringLiteral("#   ") + QStringLiteral(" order by id desc ");
+    return {UnitGlouble.UserTiering, UnitGlouble.UserLevel};
 }
 
 QGroupBox *groupBox(const QString &title, QWidget *parent, QWidget *content)
@@ -254,24 +241,24 @@ void TFormSMNC::iniformdate()
 
 void TFormSMNC::todayAlertsFill()
 {
-    runQuery(Grid::TodayAlerts, AlertQueries::todayAlerts());
+    runQuery(Grid::TodayAlerts, ClientStatements::todayAlerts(audience()));
 }
 
 void TFormSMNC::latestAlertsFill()
 {
-    runQuery(Grid::LatestAlerts, AlertQueries::latestAlerts());
+    runQuery(Grid::LatestAlerts, ClientStatements::latestAlerts(audience()));
 }
 
 void TFormSMNC::todayNewsFill()
 {
-    runQuery(Grid::TodayNews, AlertQueries::todayNews());
+    runQuery(Grid::TodayNews, ClientStatements::todayNews(audience()));
 }
 
 void TFormSMNC::Button2Click()
 {
     BusyCursor busy;
     try {
-        runQuery(Grid::LatestAlerts, historyQuery(DateTimePicker1->date(), DateTimePicker2->date()));
+        runQuery(Grid::LatestAlerts, ClientStatements::alertHistory(audience(), DateTimePicker1->date(), DateTimePicker2->date()));
     } catch (const std::exception &) {
     }
 }

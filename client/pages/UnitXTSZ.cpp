@@ -7,7 +7,7 @@
 #include "PasswordKeychain.h"
 #include "ReminderSettings.h"
 #include "ServiceClient.h"
-#include "SqlText.h"
+#include "ClientStatements.h"
 #include "TextConversions.h"
 #include "UnitGlouble.h"
 
@@ -302,9 +302,8 @@ void TFormXTSZ::Button1Click()
 QString TFormXTSZ::sendNewPassword(const QString &password)
 {
     BusyCursor busy;
-    const QString sql = QStringLiteral("update UserTable set userpas= '") + SqlText::quoted(password) +
-                        QStringLiteral("' where id=") + SqlText::integer(trim(UnitGlouble.UserId));
-    return trim(ServiceClient::GetWebServiceSoap()->zhixing(sql));
+    return trim(ServiceClient::GetWebServiceSoap()->zhixing(
+        ClientStatements::passwordChange(trim(UnitGlouble.UserId), password)));
 }
 
 void TFormXTSZ::showPasswordMessage(const QString &text, const QString &caption, bool errorIcon)

@@ -15,45 +15,79 @@ constexpr curl_off_t MaxAnswerBytes = 32 * 1024 * 1024;
 std::atomic<long> connectTimeoutMs{10000};
 std::atomic<long> totalTimeoutMs{30000};
 
-// One share handle for the whole process keeps DNS answers and open connections between
-// calls, so a poll tick does not pay for a new TCP connection each time. Its callbacks
-// lock per data kind, which makes it safe should a call ever come from another thread.
-class SharedCache
+// DNS answers are shared process-wide: libcurl supports sharing its DNS cache between threads
+// that call at the same time, given these locks. Its connection cache it does not support
+// sharing that way, so connections are kept per thread instead (below).
+class SharedDns
 {
 public:
-    SharedCache()
+    SharedDns()
     {
         curl_global_init(CURL_GLOBAL_DEFAULT);
         share = curl_share_init();
-        curl_share_setopt(share, CURLSHOPT_LOCKFUNC, &SharedCache::lock);
-        curl_share_setopt(share, CURLSHOPT_UNLOCKFUNC, &SharedCache::unlock);
+        curl_share_setopt(share, CURLSHOPT_LOCKFUNC, &SharedDns::lock);
+        curl_share_setopt(share, CURLSHOPT_UNLOCKFUNC, &SharedDns::unlock);
         curl_share_setopt(share, CURLSHOPT_USERDATA, this);
         curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-        curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
     }
-    // Deliberately never cleaned up: easy handles of other static objects may still be
-    // torn down after this one, and the process exit releases the sockets anyway.
+    // Deliberately never cleaned up: easy handles of other threads may still be torn down
+    // after this one, and the process exit releases everything anyway.
     CURLSH *share = nullptr;
 
 private:
     static void lock(CURL *, curl_lock_data data, curl_lock_access, void *self)
     {
-        static_cast<SharedCache *>(self)->mutexes[slot(data)].lock();
+        static_cast<SharedDns *>(self)->mutexes[slot(data)].lock();
     }
     static void unlock(CURL *, curl_lock_data data, void *self)
     {
-        static_cast<SharedCache *>(self)->mutexes[slot(data)].unlock();
+        static_cast<SharedDns *>(self)->mutexes[slot(data)].unlock();
     }
     static int slot(curl_lock_data data) { return data >= 0 && data < CURL_LOCK_DATA_LAST ? data : 0; }
 
     std::mutex mutexes[CURL_LOCK_DATA_LAST];
 };
 
-CURLSH *sharedCache()
+CURLSH *sharedDns()
 {
-    static SharedCache *cache = new SharedCache;
-    return cache->share;
+    static SharedDns *dns = new SharedDns;
+    return dns->share;
 }
+
+struct EasyDeleter
+{
+    void operator()(CURL *easy) const { curl_easy_cleanup(easy); }
+};
+
+// One easy handle per calling thread. An easy handle keeps its own connection cache across
+// curl_easy_reset, so the poll tick's worker thread and the user-interface thread each reuse
+// their connection without ever touching the other's. The handle is cleaned up when its
+// thread ends.
+CURL *threadHandle()
+{
+    thread_local std::unique_ptr<CURL, EasyDeleter> easy;
+    if (!easy) {
+        sharedDns(); // initialises libcurl before the first handle
+        easy.reset(curl_easy_init());
+        if (!easy)
+            throw std::runtime_error("Cannot create an HTTP transfer");
+    }
+    return easy.get();
+}
+
+// Puts the handle's options back to their defaults when a call ends, however it ends: the
+// options point at buffers of that call, which must not outlive it in the handle.
+class HandleReset
+{
+public:
+    explicit HandleReset(CURL *easy) : m_easy(easy) {}
+    ~HandleReset() { curl_easy_reset(m_easy); }
+    HandleReset(const HandleReset &) = delete;
+    HandleReset &operator=(const HandleReset &) = delete;
+
+private:
+    CURL *m_easy;
+};
 
 struct Transfer
 {
@@ -90,10 +124,6 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     return bytes;
 }
 
-struct EasyDeleter
-{
-    void operator()(CURL *easy) const { curl_easy_cleanup(easy); }
-};
 struct ListDeleter
 {
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
@@ -101,11 +131,8 @@ struct ListDeleter
 
 HttpResponse perform(const QString &url, const HttpTransport::Headers &headers, const QByteArray *postBody)
 {
-    CURLSH *share = sharedCache();
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    if (!easy)
-        throw std::runtime_error("Cannot create an HTTP transfer");
-
+    CURL *h = threadHandle();
+    const HandleReset resetWhenDone(h);
     Transfer transfer;
     char errorText[CURL_ERROR_SIZE] = {};
     const QByteArray urlBytes = url.toUtf8();
@@ -124,8 +151,7 @@ HttpResponse perform(const QString &url, const HttpTransport::Headers &headers, 
     // servers never send: the request then stalls for a second for nothing.
     addHeader("Expect:");
 
-    CURL *h = easy.get();
-    curl_easy_setopt(h, CURLOPT_SHARE, share);
+    curl_easy_setopt(h, CURLOPT_SHARE, sharedDns());
     curl_easy_setopt(h, CURLOPT_URL, urlBytes.constData());
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);

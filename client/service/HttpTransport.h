@@ -14,7 +14,9 @@ struct HttpResponse
 };
 
 // Blocking HTTP over libcurl without any event loop: a call blocks its caller and no
-// timer tick can run meanwhile. Connections and DNS answers are shared process-wide.
+// timer tick can run meanwhile. Each calling thread keeps its own connection between calls
+// (libcurl does not support sharing a connection cache between threads that call at the same
+// time); DNS answers are shared process-wide. Calls from different threads may overlap.
 // A transport failure (resolve, connect, send, receive, time-out, answer over 32 MiB)
 // throws std::runtime_error carrying libcurl's error text.
 class HttpTransport

@@ -1,4 +1,4 @@
-#include "AlertQueries.h"
+#include "ClientStatements.h"
 #include "ChangeCounters.h"
 #include "ClientServiceFixture.h"
 #include "ClosedHost.h"
@@ -486,7 +486,7 @@ void tst_TFormSMNC::fillFromAnswerAsThePollDoes()
     QCOMPARE(page->StringGrid1->rowCount(), 3);
     publishStock(u"999004"_qs, day(0) + u" 09:30:00"_qs, 2);
 
-    const QString sql = AlertQueries::todayAlerts();
+    const QString sql = ClientStatements::todayAlerts({UnitGlouble.UserTiering, UnitGlouble.UserLevel});
     QFuture<QString> fetched =
         QtConcurrent::run([sql] { return ServiceClient::GetWebServiceSoap()->hqsametable(sql); });
     QTRY_VERIFY_WITH_TIMEOUT(fetched.isFinished(), 10000);

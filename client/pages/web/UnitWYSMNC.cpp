@@ -1,6 +1,7 @@
 #include "UnitWYSMNC.h"
 
 #include "ChangeCounters.h"
+#include "DefaultErrorReport.h"
 #include "ServiceClient.h"
 #include "UnitGlouble.h"
 
@@ -8,24 +9,25 @@
 #include <QWebEngineView>
 
 #include <exception>
+#include <optional>
 
 QString TFormWYSMNC::LastStatusText;
 
 TFormWYSMNC::TFormWYSMNC(QWidget *hostPanel)
     : WebPage(Traits{.newWindows = NewWindows::OpenInPlaceAtStatusText, .lastStatusText = &LastStatusText})
 {
-    std::exception_ptr failure;
+    std::optional<QString> failure;
     try {
         FormCreate();
-    } catch (...) {
-        failure = std::current_exception();
+    } catch (const std::exception &error) {
+        failure = QString::fromUtf8(error.what());
     }
     embedInto(hostPanel);
     if (failure) {
-        // Queued on the page: by the time it runs, OpenPage has made this the current page
-        // and shown it. Dropped if the page is gone by then.
+        // Reported once the page is on screen: by the time this runs, OpenPage has made this
+        // the current page and shown it. Dropped if the page is gone by then.
         QMetaObject::invokeMethod(
-            this, [failure] { std::rethrow_exception(failure); }, Qt::QueuedConnection);
+            this, [message = *failure] { DefaultErrorReport::show(message); }, Qt::QueuedConnection);
     }
 }
 
