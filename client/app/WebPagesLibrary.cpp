@@ -1,23 +1,26 @@
 #include "WebPagesLibrary.h"
 
+#include "WebPageFactoryInterface.h"
+
 #include <QCoreApplication>
-#include <QLibrary>
+#include <QPluginLoader>
 
 #include <stdexcept>
 
-Tmain *WebPagesLibrary::create(TFrmMain::PageKind kind, QWidget *hostPanel)
+Tmain *WebPagesLibrary::create(PageKind kind, QWidget *hostPanel)
 {
-    using CreateWebPage = Tmain *(*)(TFrmMain::PageKind, QWidget *);
-    // Once loaded, the library stays for the life of the process.
-    static CreateWebPage createWebPage = nullptr;
-    if (!createWebPage) {
-        QLibrary library(QCoreApplication::applicationDirPath() + QStringLiteral("/stock-alert-webpages"));
-        // Every symbol now: a library that does not fit this executable fails here, not mid-page.
-        library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
-        createWebPage = reinterpret_cast<CreateWebPage>(library.resolve("createWebPage"));
-        if (!createWebPage)
-            throw std::runtime_error(
-                QStringLiteral("网页组件无法载入：%1").arg(library.errorString()).toStdString());
+    // Once loaded, the library stays for the life of the process (the loader never unloads it).
+    static WebPageFactoryInterface *factory = nullptr;
+    if (!factory) {
+        QPluginLoader loader(QCoreApplication::applicationDirPath() +
+                             QStringLiteral("/libstock-alert-webpages.so"));
+        QObject *plugin = loader.instance();
+        factory = qobject_cast<WebPageFactoryInterface *>(plugin);
+        if (!factory) {
+            const QString reason = plugin ? QStringLiteral("%1 does not offer the web pages").arg(loader.fileName())
+                                          : loader.errorString();
+            throw std::runtime_error(QStringLiteral("网页组件无法载入：%1").arg(reason).toStdString());
+        }
     }
-    return createWebPage(kind, hostPanel);
+    return factory->createWebPage(kind, hostPanel);
 }

@@ -1,22 +1,18 @@
 #include "UnitMain.h"
 
-#include "AlertListFills.h"
-#include "AlertSound.h"
+#include "Announcer.h"
 #include "BusyCursor.h"
 #include "ChangeCounters.h"
+#include "ClientStatements.h"
 #include "DefaultErrorReport.h"
-#include "DesktopNotifications.h"
+#include "LoginElsewhereCheck.h"
 #include "MarqueeStatus.h"
 #include "MessageBoxes.h"
-#include "PopUpPresets.h"
-#include "RefreshablePage.h"
-#include "ReminderSettings.h"
-#include "ResultDocument.h"
 #include "ServiceClient.h"
 #include "ShellOpen.h"
-#include "SqlText.h"
 #include "TPopUpNotifier.h"
 #include "TextConversions.h"
+#include "TrayIntegration.h"
 #include "Unit3.h"
 #include "UnitGlouble.h"
 
@@ -24,16 +20,16 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QMenu>
+#include <QAction>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QSystemTrayIcon>
 #include <QToolButton>
 #include <QWindow>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <array>
 #include <exception>
+#include <limits>
 
 // The main window's resources are compiled into this shared library, which registers them when
 // it is loaded; asking for them by name as well (from the global namespace, where the macro
@@ -93,20 +89,6 @@ void storeCountersAsSeen()
         *lastSeen[i] = ChangeCounters::counter(QLatin1String(PollTick::CounterNames[i]));
 }
 
-// "弹出时间：" and the other parts of a toast text, joined by carriage returns.
-QString toastText(std::initializer_list<QString> parts)
-{
-    QStringList lines(parts);
-    return lines.join(QChar(13));
-}
-
-// The time of a row as the toasts show it: trimmed, cut to 19 characters, "T" as a blank,
-// trimmed again.
-QString displayTime(const QString &nowtime)
-{
-    return TextConversions::trim(TextConversions::dateTimeCut(TextConversions::trim(nowtime)));
-}
-
 } // namespace
 
 void TFrmMain::setPageFactory(PageKind kind, PageFactory factory)
@@ -129,8 +111,12 @@ TFrmMain::TFrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
         setStyleSheet(QString::fromUtf8(skin.readAll()));
     createControls();
     createPageCommands();
+    m_announcer = new Announcer(this);
+    PopUpNotifier1 = m_announcer->notifier();
+    connect(m_announcer, &Announcer::clicked, this, &TFrmMain::PopUpNotifier1Click);
+    connect(m_announcer, &Announcer::announced, this, &TFrmMain::announced);
+    m_flows = std::make_unique<AlertFlows>(*m_announcer, [this] { return CurrentPage; });
     createTray();
-    createMuteEntry();
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(15000);
@@ -139,14 +125,9 @@ TFrmMain::TFrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     Timer2->setInterval(15000);
     connect(Timer2, &QTimer::timeout, this, &TFrmMain::Timer2Timer);
     connect(&m_tickWatcher, &QFutureWatcher<PollTick::Fetched>::finished, this, &TFrmMain::applyTick);
-    connect(&m_loginCheckWatcher, &QFutureWatcher<LoginCheck>::finished, this, &TFrmMain::applyLoginCheck);
-
-    // Toasts have no owner window: a minimised or hidden main window must not take them along.
-    PopUpNotifier1 = new TPopUpNotifier(nullptr);
-    applyMainWindowPreset(*PopUpNotifier1);
-    connect(PopUpNotifier1, &TPopUpNotifier::OnClick, this, &TFrmMain::PopUpNotifier1Click);
-    m_desktopNotifications = new DesktopNotifications(this);
-    connect(m_desktopNotifications, &DesktopNotifications::clicked, this, &TFrmMain::PopUpNotifier1Click);
+    m_loginCheck = new LoginElsewhereCheck(this);
+    connect(m_loginCheck, &LoginElsewhereCheck::applied, this, &TFrmMain::loginCheckApplied);
+    connect(m_loginCheck, &LoginElsewhereCheck::signedInElsewhere, this, &TFrmMain::endOnLoginElsewhere);
 
     // A desktop session that ends may not let the program reach its normal end.
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TFrmMain::FormDestroy);
@@ -163,14 +144,11 @@ TFrmMain::~TFrmMain()
     Timer2->stop();
     // A fetch still waiting for the service finishes on its own; its result is dropped.
     m_tickWatcher.disconnect(this);
-    m_loginCheckWatcher.disconnect(this);
     m_tickWatcher.waitForFinished();
-    m_loginCheckWatcher.waitForFinished();
+    delete m_loginCheck; // waits for a check still running; its answer is dropped
     delete CurrentPage;
     CurrentPage = nullptr;
     FormDestroy();
-    PopUpNotifier1->ClosePopUps();
-    delete PopUpNotifier1;
 }
 
 void TFrmMain::createControls()
@@ -251,66 +229,40 @@ void TFrmMain::createPageCommands()
         {SpeedButton12, PageKind::Research},
     }};
     for (const auto &[button, kind] : buttons)
-        connect(button, &QToolButton::clicked, this, [this, kind = kind] { OpenPage(kind); });
+        connect(button, &QToolButton::clicked, this,
+                [this, kind = kind] { DefaultErrorReport::runHandler([this, kind] { OpenPage(kind); }); });
 }
 
 void TFrmMain::createTray()
 {
-    PopupMenu1 = new QMenu(this);
-    const auto entry = [this](const QString &caption) { return PopupMenu1->addAction(caption); };
-    N2 = entry(QStringLiteral("预警管理"));
-    N4 = entry(QStringLiteral("私募内参"));
-    N3 = entry(QStringLiteral("新闻资讯"));
-    N7 = entry(QStringLiteral("实时行情"));
-    N6 = entry(QStringLiteral("价值评估"));
-    N8 = entry(QStringLiteral("个股档案"));
-    N9 = entry(QStringLiteral("大盘资金"));
-    N5 = entry(QStringLiteral("研究报告"));
-    N10 = entry(QStringLiteral("系统主页"));
-    N1 = entry(QStringLiteral("退出系统"));
-
-    const std::array<std::pair<QAction *, PageKind>, 8> pages = {{
-        {N2, PageKind::AlertList},
-        {N4, PageKind::Insider},
-        {N3, PageKind::News},
-        {N7, PageKind::Quotes},
-        {N6, PageKind::Valuation},
-        {N8, PageKind::StockProfile},
-        {N9, PageKind::MarketFunds},
-        {N5, PageKind::Research},
-    }};
-    for (const auto &[action, kind] : pages) {
-        connect(action, &QAction::triggered, this, [this, kind = kind] {
+    m_tray = new TrayIntegration(this);
+    TrayIcon1 = m_tray->TrayIcon1;
+    PopupMenu1 = m_tray->PopupMenu1;
+    N1 = m_tray->N1;
+    N2 = m_tray->N2;
+    N3 = m_tray->N3;
+    N4 = m_tray->N4;
+    N5 = m_tray->N5;
+    N6 = m_tray->N6;
+    N7 = m_tray->N7;
+    N8 = m_tray->N8;
+    N9 = m_tray->N9;
+    N10 = m_tray->N10;
+    MuteEntry = m_tray->MuteEntry;
+    connect(m_tray, &TrayIntegration::pageRequested, this, [this](PageKind kind) {
+        DefaultErrorReport::runHandler([this, kind] {
             OpenPage(kind);
             restoreApplication();
         });
-    }
+    });
+    connect(m_tray, &TrayIntegration::restoreRequested, this, &TFrmMain::restoreApplication);
     connect(N10, &QAction::triggered, this, &TFrmMain::N10Click);
     connect(N1, &QAction::triggered, this, &TFrmMain::N1Click);
-
-    m_onlineIcon = QIcon(QStringLiteral(":/main/tray.png"));
-    // The same picture greyed out, as the desktop draws a disabled icon.
-    const QSize iconSize = m_onlineIcon.availableSizes().value(0, QSize(32, 32));
-    m_offlineIcon = QIcon(m_onlineIcon.pixmap(iconSize, QIcon::Disabled));
-    TrayIcon1 = new QSystemTrayIcon(m_onlineIcon, this);
-    TrayIcon1->setContextMenu(PopupMenu1);
-    connect(TrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-            restoreApplication();
-    });
 }
 
-void TFrmMain::createMuteEntry()
+bool TFrmMain::showsOffline() const
 {
-    MuteEntry = new QAction(QStringLiteral("静音"), PopupMenu1);
-    MuteEntry->setCheckable(true);
-    MuteEntry->setChecked(ReminderSettings::instance().muted());
-    PopupMenu1->insertAction(N1, MuteEntry);
-    connect(MuteEntry, &QAction::toggled, this,
-            [](bool muted) { ReminderSettings::instance().setMuted(muted); });
-    // The settings window changes it too; the entry follows.
-    connect(&ReminderSettings::instance(), &ReminderSettings::changed, MuteEntry,
-            [this] { MuteEntry->setChecked(ReminderSettings::instance().muted()); });
+    return m_tray->showsOffline();
 }
 
 void TFrmMain::showEvent(QShowEvent *event)
@@ -325,20 +277,21 @@ void TFrmMain::showEvent(QShowEvent *event)
 void TFrmMain::setPageCaptions()
 {
     const GlobalState &g = UnitGlouble;
-    const std::array<std::tuple<QToolButton *, QAction *, QString>, 8> rows = {{
-        {SpeedButton3, N2, g.AlertPageTitle},
-        {SpeedButton4, N4, g.InsiderPageTitle},
-        {SpeedButton5, N3, g.NewsTitle},
-        {SpeedButton6, N7, g.QuotesTitle},
-        {SpeedButton8, N6, g.ValuationTitle},
-        {SpeedButton10, N8, g.StockProfileTitle},
-        {SpeedButton11, N9, g.MarketFundsTitle},
-        {SpeedButton12, N5, g.ResearchTitle},
-    }};
-    for (const auto &[button, action, title] : rows) {
-        button->setText(title);
-        action->setText(title);
-    }
+    const std::map<PageKind, QString> titles = {
+        {PageKind::AlertList, g.AlertPageTitle},       {PageKind::Insider, g.InsiderPageTitle},
+        {PageKind::News, g.NewsTitle},                 {PageKind::Quotes, g.QuotesTitle},
+        {PageKind::Valuation, g.ValuationTitle},       {PageKind::StockProfile, g.StockProfileTitle},
+        {PageKind::MarketFunds, g.MarketFundsTitle},   {PageKind::Research, g.ResearchTitle},
+    };
+    const std::map<PageKind, QToolButton *> buttons = {
+        {PageKind::AlertList, SpeedButton3},     {PageKind::Insider, SpeedButton4},
+        {PageKind::News, SpeedButton5},          {PageKind::Quotes, SpeedButton6},
+        {PageKind::Valuation, SpeedButton8},     {PageKind::StockProfile, SpeedButton10},
+        {PageKind::MarketFunds, SpeedButton11},  {PageKind::Research, SpeedButton12},
+    };
+    for (const auto &[kind, title] : titles)
+        buttons.at(kind)->setText(title);
+    m_tray->setPageTitles(titles);
 }
 
 void TFrmMain::setUserLabels()
@@ -364,8 +317,8 @@ void TFrmMain::FormShow()
     try {
         setPageCaptions();
         setWindowTitle(UnitGlouble.SystemName);
-        TrayIcon1->setToolTip(UnitGlouble.SystemName);
-        TrayIcon1->show();
+        m_tray->setSystemName(UnitGlouble.SystemName);
+        m_tray->show();
         MarqueeStatus1->setText(UnitGlouble.SystemNotice);
         setUserLabels();
         startPolling();
@@ -430,266 +383,30 @@ void TFrmMain::applyTick()
         try {
             ChangeCounters::store(*fetched.counterText);
             storeCountersAsSeen();
-            for (size_t i = 0; i < fetched.flows.size(); ++i) {
-                m_flowAnswers.assign(fetched.answers[i].begin(), fetched.answers[i].end());
-                dispatch(fetched.flows[i]);
-            }
+            for (size_t i = 0; i < fetched.flows.size(); ++i)
+                m_flows->run(fetched.flows[i], fetched.answers[i]);
         } catch (const std::exception &) {
             // A failing tick ends silently; what it did before stays done.
         }
     }
-    m_flowAnswers.clear();
-    noteTickReached(fetched.counterText.has_value());
+    m_tray->noteTickReached(fetched.counterText.has_value());
     emit pollTickApplied();
-}
-
-void TFrmMain::dispatch(PollTick::Flow flow)
-{
-    using PollTick::Flow;
-    switch (flow) {
-    case Flow::hjgcanctdopen:
-        return hjgcanctdopen();
-    case Flow::hjgcXGanddopen:
-        return hjgcXGanddopen();
-    case Flow::hjgcADDclose:
-        return hjgcADDclose();
-    case Flow::spzxaddandopen:
-        return spzxaddandopen();
-    case Flow::spzxXGanddopen:
-        return spzxXGanddopen();
-    case Flow::spzxADDclose:
-        return spzxADDclose();
-    case Flow::InsiderAddedPageOpen:
-        reloadInsiderPage();
-        PlayAlertSound();
-        return insiderToast();
-    case Flow::InsiderChangedPageOpen:
-        return reloadInsiderPage();
-    case Flow::InsiderAddedPageClosed:
-        PlayAlertSound();
-        return insiderToast();
-    case Flow::SecretAdded:
-        PlayAlertSound();
-        return secretToast();
-    }
-}
-
-// The next answer the fetch step brought for the running flow; a call that failed fails here,
-// where the flow would have made it.
-QString TFrmMain::nextAnswer()
-{
-    if (m_flowAnswers.empty())
-        throw std::runtime_error("The poll fetched no answer for this query");
-    PollTick::Answer answer = std::move(m_flowAnswers.front());
-    m_flowAnswers.pop_front();
-    if (!answer.text)
-        throw std::runtime_error(answer.error.toStdString());
-    return *answer.text;
 }
 
 void TFrmMain::PlayAlertSound()
 {
-    if (!ReminderSettings::instance().muted())
-        AlertSound::instance().play();
-}
-
-void TFrmMain::announce(const QString &text)
-{
-    if (ReminderSettings::instance().muted())
-        return;
-    if (announcesOnDesktop()) {
-        m_desktopNotifications->show(PopUpNotifier1->Title(), text);
-    } else {
-        PopUpNotifier1->setText(text);
-        PopUpNotifier1->ShowPopUp();
-    }
-    emit announced(text);
-}
-
-// Wayland does not let a client place a window, so a toast would land anywhere: there the
-// desktop's notifications stand in whenever the desktop has them.
-bool TFrmMain::announcesOnDesktop() const
-{
-    const bool chosen =
-        ReminderSettings::instance().presentation() == ReminderSettings::Presentation::DesktopNotifications;
-    const bool toastsCannotBePlaced = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-    return (chosen || toastsCannotBePlaced) && m_desktopNotifications->isAvailable();
-}
-
-// ---- Offline indicator ----------------------------------------------------------------------
-
-// A tick "reached" the service when its counters came back. Failing ticks stay silent; only
-// the tray tells that the client has been out of touch for a while.
-void TFrmMain::noteTickReached(bool reached)
-{
-    m_failedTicks = reached ? 0 : m_failedTicks + 1;
-    if (reached && m_showsOffline)
-        showOffline(false);
-    else if (m_failedTicks >= OfflineAfterFailedTicks && !m_showsOffline)
-        showOffline(true);
-}
-
-void TFrmMain::showOffline(bool offline)
-{
-    m_showsOffline = offline;
-    TrayIcon1->setIcon(offline ? m_offlineIcon : m_onlineIcon);
-    TrayIcon1->setToolTip(offline ? UnitGlouble.SystemName + QStringLiteral("（与服务器的连接已中断）")
-                                  : UnitGlouble.SystemName);
-}
-
-namespace {
-
-AlertListFills &alertList(Tmain *page)
-{
-    auto *fills = dynamic_cast<AlertListFills *>(page);
-    if (!fills)
-        throw std::runtime_error("The alert list page is not open");
-    return *fills;
-}
-
-} // namespace
-
-void TFrmMain::hjgcanctdopen()
-{
-    using Grid = AlertListFills::Grid;
-    AlertListFills &page = alertList(CurrentPage);
-    QString time, code, operation;
-    if (page.fillFromAnswer(Grid::TodayAlerts, nextAnswer()) > 0) {
-        time = TextConversions::trim(page.cellText(Grid::TodayAlerts, 1, 1));
-        code = page.cellText(Grid::TodayAlerts, 1, 2);
-        operation = page.cellText(Grid::TodayAlerts, 1, 4);
-    }
-    page.fillFromAnswer(Grid::LatestAlerts, nextAnswer());
-    PlayAlertSound();
-    announce(toastText({QStringLiteral("弹出时间：") + time, QStringLiteral("股票代码：") + code,
-                        QStringLiteral("操作方式：") + operation}));
-}
-
-void TFrmMain::hjgcXGanddopen()
-{
-    using Grid = AlertListFills::Grid;
-    AlertListFills &page = alertList(CurrentPage);
-    page.fillFromAnswer(Grid::TodayAlerts, nextAnswer());
-    page.fillFromAnswer(Grid::LatestAlerts, nextAnswer());
-}
-
-void TFrmMain::hjgcADDclose()
-{
-    // This flow keeps its failures to itself: the tick goes on with the next stream.
-    try {
-        ResultDocument document;
-        document.load(nextAnswer());
-        QString time, code, operation;
-        if (document.rowCount() > 0) {
-            time = displayTime(document.fieldText(0, QStringLiteral("nowtime")));
-            code = document.fieldText(0, QStringLiteral("gupiaodaima"));
-            operation = document.fieldText(0, QStringLiteral("czfs"));
-        }
-        PlayAlertSound();
-        announce(toastText({QStringLiteral("弹出时间：") + time, QStringLiteral("股票代码：") + code,
-                            QStringLiteral("操作方式：") + operation}));
-    } catch (const std::exception &) {
-    }
-}
-
-void TFrmMain::spzxaddandopen()
-{
-    using Grid = AlertListFills::Grid;
-    AlertListFills &page = alertList(CurrentPage);
-    QString time, type, text;
-    if (page.fillFromAnswer(Grid::TodayNews, nextAnswer()) > 0) {
-        time = TextConversions::trim(page.cellText(Grid::TodayNews, 1, 1));
-        type = page.cellText(Grid::TodayNews, 1, 2);
-        text = page.cellText(Grid::TodayNews, 1, 3);
-    }
-    PlayAlertSound();
-    announce(toastText({QStringLiteral("弹出时间：") + time, QStringLiteral("资讯类型：") + type,
-                        QStringLiteral("资讯内容：") + text}));
-}
-
-void TFrmMain::spzxXGanddopen()
-{
-    alertList(CurrentPage).fillFromAnswer(AlertListFills::Grid::TodayNews, nextAnswer());
-}
-
-void TFrmMain::spzxADDclose()
-{
-    ResultDocument document;
-    document.load(nextAnswer());
-    QString time, type, text;
-    if (document.rowCount() > 0) {
-        time = displayTime(document.fieldText(0, QStringLiteral("nowtime")));
-        type = document.fieldText(0, QStringLiteral("zxlx"));
-        text = document.fieldText(0, QStringLiteral("zxnr"));
-    }
-    PlayAlertSound();
-    announce(toastText({QStringLiteral("弹出时间：") + time, QStringLiteral("资讯类型：") + type,
-                        QStringLiteral("资讯内容：") + text}));
-}
-
-void TFrmMain::insiderToast()
-{
-    announce(toastText({QStringLiteral("【私募内参新消息】"),
-                        QStringLiteral("弹出时间：") +
-                            TextConversions::trim(ChangeCounters::value(QStringLiteral("smncaddsj"))),
-                        QStringLiteral("内参标题：") +
-                            TextConversions::trim(ChangeCounters::value(QStringLiteral("smncaddbt")))}));
-}
-
-void TFrmMain::secretToast()
-{
-    announce(toastText({QStringLiteral("【私募绝密新消息】"),
-                        QStringLiteral("弹出时间：") +
-                            TextConversions::trim(ChangeCounters::value(QStringLiteral("smjmaddsj"))),
-                        QStringLiteral("私募绝密标题：") +
-                            TextConversions::trim(ChangeCounters::value(QStringLiteral("smjmaddbt")))}));
-}
-
-void TFrmMain::reloadInsiderPage()
-{
-    auto *page = dynamic_cast<RefreshablePage *>(CurrentPage);
-    if (!page)
-        throw std::runtime_error("The insider page is not open");
-    page->Refresh();
+    m_announcer->playSound();
 }
 
 // ---- Login-elsewhere check ------------------------------------------------------------------
 
 void TFrmMain::Timer2Timer()
 {
-    if (m_loginCheckWatcher.isRunning())
-        return;
-    m_loginCheckWatcher.setFuture(QtConcurrent::run([userId = TextConversions::trim(UnitGlouble.UserId)] {
-        LoginCheck check;
-        try {
-            check.loginTime = ServiceClient::GetWebServiceSoap()->hqdlsj(userId);
-        } catch (const std::exception &error) {
-            check.error = QString::fromUtf8(error.what());
-        }
-        return check;
-    }));
+    m_loginCheck->start(TextConversions::trim(UnitGlouble.UserId), UnitGlouble.LoginStamp);
 }
 
-void TFrmMain::applyLoginCheck()
+void TFrmMain::endOnLoginElsewhere()
 {
-    const LoginCheck check = m_loginCheckWatcher.result();
-    if (!check.loginTime) {
-        // The default error report, but one box at a time: a service that stays unreachable
-        // would otherwise stack a new box every 15 seconds.
-        if (!m_loginReportOpen) {
-            m_loginReportOpen = true;
-            emit loginCheckApplied();
-            DefaultErrorReport::show(check.error);
-            m_loginReportOpen = false;
-        } else {
-            emit loginCheckApplied();
-        }
-        return;
-    }
-    if (*check.loginTime == UnitGlouble.LoginStamp) {
-        emit loginCheckApplied();
-        return;
-    }
     Timer1->stop();
     m_polling = false;
     Timer2->stop();
@@ -716,11 +433,10 @@ void TFrmMain::FormDestroy()
         return;
     m_destroyed = true;
     try {
-        ServiceClient::GetWebServiceSoap()->zhixing(QStringLiteral("delete from userdl where userid=") +
-                                                    SqlText::integer(UnitGlouble.UserId));
+        ServiceClient::GetWebServiceSoap()->zhixing(ClientStatements::onlineRecordDelete(UnitGlouble.UserId));
     } catch (const std::exception &) {
     }
-    TrayIcon1->hide();
+    m_tray->hide();
 }
 
 // ---- Controls -------------------------------------------------------------------------------
@@ -738,7 +454,7 @@ void TFrmMain::restoreApplication()
 void TFrmMain::SpeedButton1Click()
 {
     // With the tray icon the window leaves the taskbar while minimised; the icon stays.
-    if (TrayIcon1->isVisible() && QSystemTrayIcon::isSystemTrayAvailable())
+    if (m_tray->canHoldWindow())
         hide();
     else
         showMinimized();
@@ -760,7 +476,7 @@ void TFrmMain::N1Click()
 void TFrmMain::SpeedButton7Click()
 {
     if (settingsWindow())
-        settingsWindow()();
+        DefaultErrorReport::runHandler(settingsWindow());
 }
 
 void TFrmMain::N10Click()
@@ -771,7 +487,7 @@ void TFrmMain::N10Click()
 
 void TFrmMain::PopUpNotifier1Click()
 {
-    PopUpNotifier1->ClosePopUps();
+    m_announcer->closePopUps();
     restoreApplication();
 }
 
@@ -779,8 +495,7 @@ void TFrmMain::changeEvent(QEvent *event)
 {
     // Minimised by the desktop (not by our button): leave the taskbar as well when the tray
     // icon can bring the window back.
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && TrayIcon1->isVisible() &&
-        QSystemTrayIcon::isSystemTrayAvailable())
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_tray->canHoldWindow())
         QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
     QWidget::changeEvent(event);
 }

@@ -1,19 +1,20 @@
 #pragma once
 
+#include "AlertFlows.h"
+#include "PageKind.h"
 #include "PollTick.h"
 
 #include <QFutureWatcher>
-#include <QIcon>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
-#include <deque>
 #include <functional>
 #include <map>
-#include <optional>
+#include <memory>
 
-class DesktopNotifications;
+class Announcer;
+class LoginElsewhereCheck;
 class MarqueeStatus;
 class QLabel;
 class QMenu;
@@ -22,18 +23,19 @@ class QSystemTrayIcon;
 class QToolButton;
 class TPopUpNotifier;
 class Tmain;
+class TrayIntegration;
 
 // The resident main window: shows who is signed in, hosts one information page at a time in
-// Panel8, polls the service for changes and announces them, watches for a second login of the
-// same account elsewhere, owns the tray icon and the toast notifier, and removes the online
-// record when the application ends.
+// Panel8, runs the poll tick and the login-elsewhere check on its two timers, and removes the
+// online record when the application ends. Its jobs live in units of their own: the tray
+// (TrayIntegration), sound and toasts (Announcer), the tick's flows (AlertFlows) and the check
+// (LoginElsewhereCheck); the handlers here forward to them.
 class TFrmMain : public QWidget
 {
     Q_OBJECT
 
 public:
-    // The pages the left column and the tray menu open, in the order of their buttons.
-    enum class PageKind { AlertList, Insider, News, Quotes, Valuation, StockProfile, MarketFunds, Research };
+    using PageKind = ::PageKind;
     using PageFactory = std::function<Tmain *(QWidget *hostPanel)>;
 
     // The page classes live above this window: the program registers them (and the settings
@@ -50,14 +52,6 @@ public:
     // Start of polling: clears the open flags, fetches the counters, stores them as seen and
     // starts Timer1 at the configured period.
     void startPolling();
-
-    // The flows the poll dispatches. They read the answers the tick's fetch step brought.
-    void hjgcanctdopen();
-    void hjgcXGanddopen();
-    void hjgcADDclose();
-    void spzxaddandopen();
-    void spzxXGanddopen();
-    void spzxADDclose();
 
     // Restores the window from the taskbar or the tray and brings it to the front.
     void restoreApplication();
@@ -89,7 +83,8 @@ public:
     MarqueeStatus *MarqueeStatus1 = nullptr;
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
-    TPopUpNotifier *PopUpNotifier1 = nullptr;
+    TPopUpNotifier *PopUpNotifier1 = nullptr; // the announcer's
+    // The tray's components, named as in the design (owned by TrayIntegration).
     QSystemTrayIcon *TrayIcon1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QAction *N1 = nullptr;
@@ -104,9 +99,9 @@ public:
     QAction *N10 = nullptr;
     QAction *MuteEntry = nullptr; // "静音", checkable, just above "退出系统"
 
-    // After this many poll ticks in a row without an answer the tray shows the client offline.
-    static constexpr int OfflineAfterFailedTicks = 3;
-    bool showsOffline() const { return m_showsOffline; }
+    TrayIntegration *tray() const { return m_tray; }
+    Announcer *announcer() const { return m_announcer; }
+    bool showsOffline() const;
 
     // Whether Timer1 counts as enabled: a period of 0 leaves it enabled without ever firing.
     bool isPolling() const { return m_polling; }
@@ -145,43 +140,24 @@ private:
     void createControls();
     void createPageCommands();
     void createTray();
-    void createMuteEntry();
     QToolButton *pageButton(int top);
     void setPageCaptions();
     void setUserLabels();
 
     void applyTick();
-    void dispatch(PollTick::Flow flow);
-    QString nextAnswer();
-    void announce(const QString &text);
-    bool announcesOnDesktop() const;
-    void noteTickReached(bool reached);
-    void showOffline(bool offline);
-    void insiderToast();
-    void secretToast();
-    void reloadInsiderPage();
-    void applyLoginCheck();
+    void endOnLoginElsewhere();
 
     bool m_shown = false;
     bool m_polling = false;
     bool m_destroyed = false;
     bool m_ending = false; // terminateApplication() has run: closing no longer asks
-    bool m_loginReportOpen = false;
     QPoint m_dragOffset;
     bool m_dragging = false;
-    DesktopNotifications *m_desktopNotifications = nullptr;
-    int m_failedTicks = 0;
-    bool m_showsOffline = false;
-    QIcon m_onlineIcon;
-    QIcon m_offlineIcon;
+    TrayIntegration *m_tray = nullptr;
+    Announcer *m_announcer = nullptr;
+    LoginElsewhereCheck *m_loginCheck = nullptr;
+    std::unique_ptr<AlertFlows> m_flows;
 
     PollTick::State m_tickState;
     QFutureWatcher<PollTick::Fetched> m_tickWatcher;
-    std::deque<PollTick::Answer> m_flowAnswers;
-    struct LoginCheck
-    {
-        std::optional<QString> loginTime;
-        QString error;
-    };
-    QFutureWatcher<LoginCheck> m_loginCheckWatcher;
 };

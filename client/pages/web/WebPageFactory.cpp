@@ -8,9 +8,9 @@
 #include "UnitXWZX.h"
 #include "UnitYJBG.h"
 
-extern "C" Tmain *createWebPage(TFrmMain::PageKind kind, QWidget *hostPanel)
+Tmain *WebPageFactory::createWebPage(PageKind kind, QWidget *hostPanel)
 {
-    using Kind = TFrmMain::PageKind;
+    using Kind = PageKind;
     switch (kind) {
     case Kind::Insider:
         return new TFormWYSMNC(hostPanel);

@@ -1,8 +1,17 @@
 #pragma once
 
-#include "UnitMain.h"
+#include "WebPageFactoryInterface.h"
 
-// The entry point of the web pages' library. The client loads that library the first time a
-// web page opens and resolves this one name, so its C linkage keeps the name unmangled.
-// Answers nullptr for a kind that is not a web page.
-extern "C" Tmain *createWebPage(TFrmMain::PageKind kind, QWidget *hostPanel);
+#include <QObject>
+
+// The web pages' library as a Qt plugin: the client loads the library the first time a web
+// page opens and asks this one object for the pages.
+class WebPageFactory : public QObject, public WebPageFactoryInterface
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID WebPageFactoryInterface_iid)
+    Q_INTERFACES(WebPageFactoryInterface)
+
+public:
+    Tmain *createWebPage(PageKind kind, QWidget *hostPanel) override;
+};
