@@ -31,9 +31,9 @@ DesktopWorkArea::Snapshot primaryScreen()
 
 } // namespace
 
-void DesktopWorkArea::setProvider(Provider replacement)
+DesktopWorkArea::Provider DesktopWorkArea::setProvider(Provider replacement)
 {
-    provider() = std::move(replacement);
+    return std::exchange(provider(), std::move(replacement));
 }
 
 DesktopWorkArea::Snapshot DesktopWorkArea::current()

@@ -22,7 +22,8 @@ public:
     using Provider = std::function<Snapshot()>;
 
     // Replaces the primary screen as the source of every query; an empty provider restores it.
-    static void setProvider(Provider provider);
+    // Returns the provider in place before (empty for the primary screen).
+    static Provider setProvider(Provider provider);
 
     static Snapshot current();
 

@@ -200,6 +200,11 @@ HttpResponse HttpTransport::post(const QString &url, const Headers &headers, con
     return perform(url, headers, &body);
 }
 
+HttpTransport::Timeouts HttpTransport::timeouts()
+{
+    return {connectTimeoutMs.load(), totalTimeoutMs.load()};
+}
+
 void HttpTransport::setTimeouts(long connectMs, long totalMs)
 {
     connectTimeoutMs = connectMs;

@@ -29,4 +29,10 @@ public:
 
     // Connect time-out 10 s and whole-call time-out 30 s unless a test shortens them.
     static void setTimeouts(long connectMs, long totalMs);
+    struct Timeouts
+    {
+        long connectMs;
+        long totalMs;
+    };
+    static Timeouts timeouts();
 };

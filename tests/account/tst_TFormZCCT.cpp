@@ -1,10 +1,12 @@
 #include "ClientServiceFixture.h"
 #include "ClosedHost.h"
 #include "ServiceClient.h"
+#include "ServiceHostOverride.h"
 #include "UnitGlouble.h"
 #include "UnitZCCT.h"
 
 #include <QDate>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,6 +29,7 @@ private slots:
     void layoutAndCaption();
     void refusedBeforeAnyRequest_data();
     void refusedBeforeAnyRequest();
+    void serviceFailureReachesTheDefaultReport();
     void apply_data();
     void apply();
     void secondApplicationIsPending();
@@ -112,17 +115,38 @@ void tst_TFormZCCT::refusedBeforeAnyRequest()
     QFETCH(QString, password);
     QFETCH(QString, confirmation);
     QFETCH(QString, message);
-    ServiceClient::setServiceHost(ClosedHost); // any request would throw a transport error
-    TFormZCCT form;
-    fill(form, name, QStringLiteral("12345"), password, confirmation);
-    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    {
+        const ServiceHostOverride closedHost(ClosedHost); // any request would throw a transport error
+        TFormZCCT form;
+        fill(form, name, QStringLiteral("12345"), password, confirmation);
+        QTest::mouseClick(form.Button1, Qt::LeftButton);
+    }
     QCOMPARE(m_boxes->count(), 1);
     QCOMPARE(m_boxes->last().kind, Kind::System);
     QCOMPARE(m_boxes->last().owner, nullptr);
     QCOMPARE(m_boxes->last().text, message);
     QCOMPARE(m_boxes->last().caption, QStringLiteral("提示"));
     QCOMPARE(m_boxes->last().icon, Icon::None);
-    ServiceClient::setServiceHost(m_service->host());
+    QVERIFY(m_service->querySql(QStringLiteral("select usetrname from NewUser")).isEmpty());
+}
+
+// A failing call inside the click handler reaches the default error report where the handler
+// is entered; nothing is thrown out of the slot (this test's application has no safety net).
+void tst_TFormZCCT::serviceFailureReachesTheDefaultReport()
+{
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("测试系统"));
+    {
+        const ServiceHostOverride closedHost(ClosedHost);
+        TFormZCCT form;
+        fill(form, QStringLiteral("newbie"), QStringLiteral("12345"), QStringLiteral("abc"), QStringLiteral("abc"));
+        QTest::mouseClick(form.Button1, Qt::LeftButton);
+    }
+    QCOMPARE(m_boxes->count(), 1);
+    QCOMPARE(m_boxes->last().kind, Kind::Application);
+    QCOMPARE(m_boxes->last().caption, QStringLiteral("测试系统"));
+    QCOMPARE(m_boxes->last().icon, Icon::Error);
+    QCOMPARE(m_boxes->last().buttons, MessageBoxes::Buttons::Ok);
+    QVERIFY2(m_boxes->last().text.contains(QStringLiteral("127.0.0.1")), qPrintable(m_boxes->last().text));
     QVERIFY(m_service->querySql(QStringLiteral("select usetrname from NewUser")).isEmpty());
 }
 

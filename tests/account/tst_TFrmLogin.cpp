@@ -6,6 +6,7 @@
 #include "RememberedCredentials.h"
 #include "RememberedCredentialsFile.h"
 #include "ServiceClient.h"
+#include "ServiceHostOverride.h"
 #include "URLLabel.h"
 #include "UnitGlouble.h"
 #include "UnitLogin.h"
@@ -27,6 +28,7 @@
 #include <QToolButton>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 using Answer = MessageBoxes::Answer;
@@ -223,8 +225,9 @@ void tst_TFrmLogin::configurationFailure()
     QFETCH(QString, message);
     if (!setup.isEmpty())
         QVERIFY(m_service->execSql(setup));
+    std::optional<ServiceHostOverride> host;
     if (!reachable)
-        ServiceClient::setServiceHost(ClosedHost);
+        host.emplace(ClosedHost);
 
     TFrmLogin window;
     QVERIFY(window.terminationRequested());
@@ -288,8 +291,9 @@ void tst_TFrmLogin::refusedLogin()
     auto window = createLogin();
     window->CheckBox1->setChecked(false); // a successful login would delete the file
     const bool emptyInput = name.trimmed().isEmpty() || password.trimmed().isEmpty();
+    std::optional<ServiceHostOverride> host;
     if (emptyInput)
-        ServiceClient::setServiceHost(ClosedHost); // any request would now throw a transport error
+        host.emplace(ClosedHost); // any request would now throw a transport error
 
     QVERIFY(!login(*window, name, password));
     QVERIFY(window->isVisible());
@@ -302,7 +306,7 @@ void tst_TFrmLogin::refusedLogin()
     QVERIFY(UnitGlouble.UserId.isEmpty());
     QVERIFY(UnitGlouble.UserLevel.isEmpty());
     QCOMPARE(RememberedCredentialsFile::bytes(), remembered);
-    ServiceClient::setServiceHost(m_service->host());
+    host.reset();
     QVERIFY(m_service->querySql(QStringLiteral("select userid from userdl")).isEmpty());
 }
 
@@ -510,7 +514,7 @@ void tst_TFrmLogin::publicAddress()
     QFETCH(QString, hostSuffix);
     QFETCH(bool, reachable);
     QFETCH(QString, expected);
-    ServiceClient::setServiceHost(reachable ? m_service->host() + hostSuffix : ClosedHost);
+    const ServiceHostOverride host(reachable ? m_service->host() + hostSuffix : ClosedHost);
     QCOMPARE(GetPublicIPAddress().trimmed(), expected);
 }
 

@@ -6,6 +6,7 @@
 #include "MainWindowWithTimersStopped.h"
 #include "OpenedUrls.h"
 #include "ServiceClient.h"
+#include "ServiceHostOverride.h"
 #include "StringGrid.h"
 #include "TPopUpNotifier.h"
 #include "UnitGlouble.h"
@@ -21,6 +22,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolButton>
 
@@ -187,7 +189,7 @@ void tst_TFrmMain::showSequenceLabels()
 void tst_TFrmMain::showSequenceStopsAtFailingCounterFetch()
 {
     signIn();
-    ServiceClient::setServiceHost(ClosedHost);
+    auto closedHost = std::make_unique<ServiceHostOverride>(ClosedHost);
     auto window = std::make_unique<TFrmMain>();
     window->show();
     QCOMPARE(window->Label8->text(), QStringLiteral("demo")); // set before the failure
@@ -195,7 +197,7 @@ void tst_TFrmMain::showSequenceStopsAtFailingCounterFetch()
     QVERIFY(!window->Timer1->isActive());
     QVERIFY(!window->Timer2->isActive());
     QCOMPARE(m_boxes->count(), 0);
-    ServiceClient::setServiceHost(m_service->host()); // the destroy step still reaches the service
+    closedHost.reset(); // the destroy step still reaches the service
 }
 
 void tst_TFrmMain::zeroPeriodNeverFires()
@@ -476,7 +478,7 @@ void tst_TFrmMain::hungServiceKeepsWindowResponsive()
         while (QTcpSocket *socket = hung.nextPendingConnection())
             held.append(socket);
     });
-    ServiceClient::setServiceHost(QStringLiteral("http://127.0.0.1:%1").arg(hung.serverPort()));
+    auto hungHost = std::make_unique<ServiceHostOverride>(QStringLiteral("http://127.0.0.1:%1").arg(hung.serverPort()));
 
     QSignalSpy applied(window.get(), &TFrmMain::pollTickApplied);
     window->Timer1Timer();
@@ -486,12 +488,13 @@ void tst_TFrmMain::hungServiceKeepsWindowResponsive()
     QTRY_VERIFY_WITH_TIMEOUT(timerRan, Bound);
     QVERIFY(window->isTickRunning());
     window->Timer1Timer(); // due again while the first waits
-    QTest::qWait(200);
+    // A second fetch would have taken a second pool thread at once.
+    QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 1);
     QCOMPARE(held.size(), 1);
     QCOMPARE(applied.count(), 0);
 
     // The service comes back: the waiting call fails, silently, and the next tick works.
-    ServiceClient::setServiceHost(m_service->host());
+    hungHost.reset();
     for (QTcpSocket *socket : held)
         socket->abort();
     QVERIFY(applied.count() == 1 || applied.wait(Bound));
@@ -511,9 +514,9 @@ void tst_TFrmMain::loginElsewhereEndsTheClient()
     QVERIFY(checked.wait(Bound));
     QCOMPARE(m_boxes->count(), 0); // same login: nothing happens
 
+    // The same account signs in elsewhere, as soon as the service tells the two logins apart.
     const QString firstStamp = UnitGlouble.LoginStamp;
-    QTest::qWait(1100);                  // login times are kept to the second
-    signIn();                            // the same account signs in elsewhere
+    QTRY_VERIFY_WITH_TIMEOUT((signIn(), UnitGlouble.LoginStamp != firstStamp), Bound);
     UnitGlouble.LoginStamp = firstStamp; // this client still holds its own stamp
     QVERIFY(!m_service->querySql(QStringLiteral("select userid from userdl")).isEmpty());
     window->Timer1->start();
@@ -535,7 +538,7 @@ void tst_TFrmMain::loginCheckFailureShowsOneBoxAtATime()
 {
     signIn();
     auto window = showMainWindowWithTimersStopped();
-    ServiceClient::setServiceHost(ClosedHost);
+    auto closedHost = std::make_unique<ServiceHostOverride>(ClosedHost);
     QSignalSpy checked(window.get(), &TFrmMain::loginCheckApplied);
     int checksWhileOpen = 0;
     m_boxes->onShow([&](const MessageBoxes::Request &) {
@@ -557,7 +560,7 @@ void tst_TFrmMain::loginCheckFailureShowsOneBoxAtATime()
     window->Timer2Timer();
     QTRY_COMPARE_WITH_TIMEOUT(checked.count(), 4, Bound);
     QCOMPARE(m_boxes->count(), 2);
-    ServiceClient::setServiceHost(m_service->host());
+    closedHost.reset(); // the destroy step still reaches the service
 }
 
 void tst_TFrmMain::closeConfirmation_data()

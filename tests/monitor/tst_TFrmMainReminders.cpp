@@ -8,6 +8,7 @@
 #include "PrivateSessionBus.h"
 #include "ReminderSettings.h"
 #include "ServiceClient.h"
+#include "ServiceHostOverride.h"
 #include "StringGrid.h"
 #include "TfrmPopUpToast.h"
 #include "UnitGlouble.h"
@@ -26,6 +27,7 @@
 #include <QToolButton>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -289,9 +291,10 @@ void tst_TFrmMainReminders::offlineIndicator()
     QCOMPARE(onlineHint, UnitGlouble.SystemName);
     const qint64 onlineIcon = window->TrayIcon1->icon().cacheKey();
     const QString serviceHost = ServiceClient::serviceHost();
+    std::optional<ServiceHostOverride> host;
 
     for (qsizetype i = 0; i < ticks.size(); ++i) {
-        ServiceClient::setServiceHost(ticks.at(i) == QLatin1Char('F') ? ClosedHost : serviceHost);
+        host.emplace(ticks.at(i) == QLatin1Char('F') ? ClosedHost : serviceHost);
         QVERIFY(tick(*window));
         const bool offline = offlineAfter.at(i) == QLatin1Char('1');
         QVERIFY2(window->showsOffline() == offline, qPrintable(QStringLiteral("after tick %1").arg(i + 1)));
@@ -299,7 +302,7 @@ void tst_TFrmMainReminders::offlineIndicator()
                  offline ? onlineHint + QStringLiteral("（与服务器的连接已中断）") : onlineHint);
         QCOMPARE(window->TrayIcon1->icon().cacheKey() != onlineIcon, offline);
     }
-    ServiceClient::setServiceHost(serviceHost);
+    host.reset();
     QCOMPARE(m_client->boxes().count(), 0);
 }
 

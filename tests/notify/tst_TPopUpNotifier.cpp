@@ -1,4 +1,5 @@
 #include "DesktopWorkArea.h"
+#include "DesktopWorkAreaOverride.h"
 #include "PopUpPresets.h"
 #include "TPopUpNotifier.h"
 #include "TfrmPopUpToast.h"
@@ -13,6 +14,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -104,13 +106,14 @@ private slots:
     void backgroundPicture();
 
 private:
+    std::optional<DesktopWorkAreaOverride> workArea;
     QWidget *host = nullptr;
     TPopUpNotifier *notifier = nullptr;
 };
 
 void tst_TPopUpNotifier::init()
 {
-    DesktopWorkArea::setProvider(bottomTaskbar);
+    workArea.emplace(bottomTaskbar);
     host = new QWidget;
     notifier = new TPopUpNotifier(host);
 }
@@ -121,7 +124,7 @@ void tst_TPopUpNotifier::cleanup()
     host = nullptr;
     notifier = nullptr;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    DesktopWorkArea::setProvider({});
+    workArea.reset();
     QVERIFY(openToasts().isEmpty());
 }
 
@@ -346,7 +349,7 @@ void tst_TPopUpNotifier::taskbarMovedResetsTheStack()
     QVERIFY(showOne(*notifier));
     QCOMPARE(notifier->PopupCount(), 2);
 
-    DesktopWorkArea::setProvider(rightTaskbar);
+    const DesktopWorkAreaOverride taskbarMoved(rightTaskbar);
     TfrmPopUpToast *toast = showOne(*notifier);
     QVERIFY(toast);
     QCOMPARE(notifier->PopupCount(), 1);
@@ -360,7 +363,7 @@ void tst_TPopUpNotifier::taskbarMovedResetsTheStack()
 
 void tst_TPopUpNotifier::undeterminedEdgeKeepsTheToast()
 {
-    DesktopWorkArea::setProvider([] { return DesktopWorkArea::Snapshot{}; });
+    const DesktopWorkAreaOverride noScreen([] { return DesktopWorkArea::Snapshot{}; });
     notifier->setHeight(120);
     QPointer<TfrmPopUpToast> toast = showOne(*notifier);
     QVERIFY(toast);

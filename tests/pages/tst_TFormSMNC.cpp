@@ -3,6 +3,7 @@
 #include "ClientServiceFixture.h"
 #include "ClosedHost.h"
 #include "ServiceClient.h"
+#include "ServiceHostOverride.h"
 #include "StringGrid.h"
 #include "UnitGlouble.h"
 #include "UnitSMNC.h"
@@ -379,7 +380,7 @@ void tst_TFormSMNC::historyWithServiceDown()
     const QString first = page->cellText(Grid::LatestAlerts, 1, 2);
     const int rows = page->StringGrid2->rowCount();
     QVERIFY(!first.isEmpty());
-    ServiceClient::setServiceHost(ClosedHost);
+    const ServiceHostOverride closedHost(ClosedHost);
     page->DateTimePicker1->setDate(QDate::currentDate().addDays(-3));
     page->Button2Click();
     QCOMPARE(page->StringGrid2->rowCount(), rows);
@@ -464,7 +465,7 @@ void tst_TFormSMNC::countersRecordedAtOpen()
 
 void tst_TFormSMNC::serviceDownAtOpen()
 {
-    ServiceClient::setServiceHost(ClosedHost);
+    const ServiceHostOverride closedHost(ClosedHost);
     UnitGlouble.LastStockAdded = 41;
     UnitGlouble.LastLiveNewsChanged = 42;
     TFormSMNC *page = openPage();

@@ -1,7 +1,9 @@
 #include "AlertSound.h"
 #include "ClientServiceFixture.h"
 #include "ClosedHost.h"
+#include "FileChooserOverride.h"
 #include "ServiceClient.h"
+#include "ServiceHostOverride.h"
 #include "UnitGlouble.h"
 #include "UnitXTSZ.h"
 
@@ -16,6 +18,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 using Kind = MessageBoxes::Kind;
 using Icon = MessageBoxes::Icon;
@@ -74,6 +77,7 @@ private:
     QString m_filter;
     QWidget *m_chooserOwner = nullptr;
     int m_choices = 0;
+    std::optional<FileChooserOverride> m_chooser;
 };
 
 void tst_TFormXTSZ::initTestCase()
@@ -111,7 +115,7 @@ void tst_TFormXTSZ::init()
 
 void tst_TFormXTSZ::cleanup()
 {
-    TFormXTSZ::setFileChooser({});
+    m_chooser.reset();
     m_client.reset();
     const QString inUse = AlertSound::inUsePath();
     QFile::setPermissions(inUse, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -136,7 +140,8 @@ QString tst_TFormXTSZ::verify(const QString &user, const QString &password)
 
 void tst_TFormXTSZ::choose(const QString &file)
 {
-    TFormXTSZ::setFileChooser([this, file](QWidget *owner, const QString &folder, const QString &filter) {
+    m_chooser.reset(); // the one before goes first, so that the real dialog is restored at the end
+    m_chooser.emplace([this, file](QWidget *owner, const QString &folder, const QString &filter) {
         ++m_choices;
         m_chooserOwner = owner;
         m_folder = folder;
@@ -269,7 +274,7 @@ void tst_TFormXTSZ::passwordRefused()
     QFETCH(QString, message);
     QFETCH(bool, errorIcon);
     UnitGlouble.UserId = userId;
-    ServiceClient::setServiceHost(ClosedHost);
+    auto closedHost = std::make_unique<ServiceHostOverride>(ClosedHost);
 
     TFormXTSZ form;
     form.show();
@@ -288,7 +293,7 @@ void tst_TFormXTSZ::passwordRefused()
     QCOMPARE(box.owner, &form);
     QVERIFY(form.isVisible());
     QCOMPARE(form.Edit2->text(), password); // left as typed
-    ServiceClient::setServiceHost(m_service->host());
+    closedHost.reset();
     QCOMPARE(verify(u"demo"_qs, u"demo"_qs), QStringLiteral("true"));
 }
 

@@ -6,6 +6,7 @@
 #include "ClientServiceFixture.h"
 #include "GraphicsChoice.h"
 #include "ServiceClient.h"
+#include "ServiceHostOverride.h"
 #include "StockAlertApplication.h"
 #include "UnitBKZJ.h"
 #include "UnitGGPC.h"
@@ -33,6 +34,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -733,8 +735,9 @@ void tst_WebPages::insiderPageCreationFailure()
     QFETCH(QString, serviceHost);
     QFETCH(QString, level);
 
+    std::optional<ServiceHostOverride> host;
     if (!serviceHost.isEmpty())
-        ServiceClient::setServiceHost(serviceHost);
+        host.emplace(serviceHost);
     UnitGlouble.UserLevel = level;
     UnitGlouble.LastInsiderAdded = 7;
     UnitGlouble.LastInsiderChanged = 8;

@@ -1,4 +1,5 @@
 #include "DesktopWorkArea.h"
+#include "DesktopWorkAreaOverride.h"
 #include "PopUpLayout.h"
 
 #include <QGuiApplication>
@@ -10,18 +11,12 @@ class tst_DesktopWorkArea : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup();
     void reservedBand_data();
     void reservedBand();
     void providerReplacesTheScreen();
     void noScreen();
     void primaryScreenWithoutPanel();
 };
-
-void tst_DesktopWorkArea::cleanup()
-{
-    DesktopWorkArea::setProvider({});
-}
 
 void tst_DesktopWorkArea::reservedBand_data()
 {
@@ -61,7 +56,7 @@ void tst_DesktopWorkArea::reservedBand()
     QFETCH(QRect, band);
     QFETCH(int, edge);
 
-    DesktopWorkArea::setProvider([=] { return DesktopWorkArea::Snapshot{true, screen, workArea}; });
+    const DesktopWorkAreaOverride area([=] { return DesktopWorkArea::Snapshot{true, screen, workArea}; });
     const std::optional<QRect> taskbar = DesktopWorkArea::taskbarRect();
     QVERIFY(taskbar.has_value());
     QCOMPARE(*taskbar, band);
@@ -72,12 +67,12 @@ void tst_DesktopWorkArea::reservedBand()
 void tst_DesktopWorkArea::providerReplacesTheScreen()
 {
     const QRect work(0, 0, 1920, 1040);
-    DesktopWorkArea::setProvider([=] {
-        return DesktopWorkArea::Snapshot{true, QRect(0, 0, 1920, 1080), work};
-    });
-    QCOMPARE(DesktopWorkArea::workArea(), work);
-
-    DesktopWorkArea::setProvider({});
+    {
+        const DesktopWorkAreaOverride area(
+            [=] { return DesktopWorkArea::Snapshot{true, QRect(0, 0, 1920, 1080), work}; });
+        QCOMPARE(DesktopWorkArea::workArea(), work);
+    }
+    // The guard gone, the primary screen is the source again.
     QScreen *screen = QGuiApplication::primaryScreen();
     QVERIFY(screen);
     QCOMPARE(DesktopWorkArea::workArea(), screen->availableGeometry());
@@ -85,7 +80,7 @@ void tst_DesktopWorkArea::providerReplacesTheScreen()
 
 void tst_DesktopWorkArea::noScreen()
 {
-    DesktopWorkArea::setProvider([] { return DesktopWorkArea::Snapshot{}; });
+    const DesktopWorkAreaOverride noScreen([] { return DesktopWorkArea::Snapshot{}; });
     QVERIFY(!DesktopWorkArea::taskbarRect().has_value());
     QCOMPARE(PopUpLayout::taskbarEdge(DesktopWorkArea::taskbarRect()), int(PopUpLayout::EdgeUndetermined));
     QVERIFY(DesktopWorkArea::workArea().isEmpty());

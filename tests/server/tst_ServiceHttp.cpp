@@ -67,7 +67,9 @@ public:
         return fd_ >= 0 && ::send(fd_, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL) == bytes.size();
     }
     // What arrives until the service closes the connection, or until timeoutMs pass.
-    QByteArray readAll(int timeoutMs = 5000)
+    QByteArray readAll(int timeoutMs = 5000) { return readUntil(QByteArray(), timeoutMs); }
+    // The same, ending early once what arrived holds `marker` (never, for an empty one).
+    QByteArray readUntil(const QByteArray &marker, int timeoutMs = 5000)
     {
         QByteArray received;
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -85,6 +87,8 @@ public:
                 break;
             }
             received.append(buffer, int(n));
+            if (!marker.isEmpty() && received.contains(marker))
+                break;
         }
         return received;
     }
@@ -733,14 +737,17 @@ void tst_ServiceHttp::connectionsCappedPerAddress()
     ServiceFixture capped(true, {"--max-connections-per-address", "3"});
     QVERIFY2(capped.isRunning(), qPrintable(capped.errorString()));
     std::vector<std::unique_ptr<RawConnection>> idle;
+    // The kernel completes a connection before the service accepts it: each of the three is
+    // answered once, so that the service has surely counted all three before the fourth
+    // arrives. They stay open and idle afterwards.
+    QByteArray keepAlive = soapPost("jian", "<i>5</i><j>7</j>");
+    keepAlive.replace("Connection: close\r\n", "");
     for (int i = 0; i < 3; ++i) {
         idle.push_back(std::make_unique<RawConnection>(capped.port(), "127.0.0.4"));
         QVERIFY(idle.back()->isOpen());
+        QVERIFY(idle.back()->send(keepAlive));
+        QVERIFY(idle.back()->readUntil("</soap:Envelope>").contains("<jianResult>-2</jianResult>"));
     }
-    // The kernel completes a connection before the service accepts it, and nothing a client
-    // can see tells when the service has: on a busy machine the fourth could otherwise arrive
-    // before the service counted the three.
-    QTest::qWait(300);
     // The fourth from that address is turned away at once; another address is served.
     RawConnection fourth(capped.port(), "127.0.0.4");
     QCOMPARE(statusLine(fourth.readAll()), QStringLiteral("HTTP/1.1 503 Service Unavailable"));

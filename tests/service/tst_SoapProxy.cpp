@@ -2,7 +2,9 @@
 #include "HttpTransport.h"
 #include "RawHttpServer.h"
 #include "ServiceClient.h"
+#include "ServiceHostOverride.h"
 #include "SoapProxy.h"
+#include "TransportTimeoutsOverride.h"
 
 #include <QtTest>
 
@@ -13,6 +15,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -111,6 +114,7 @@ private slots:
     void oversizedAnswerIsAnError_data();
     void oversizedAnswerIsAnError();
     void callsShareOneConnection();
+    void eachThreadKeepsItsConnection();
     void serviceClientBindsToTheServiceHost();
     void transportGet();
 
@@ -127,7 +131,6 @@ void tst_SoapProxy::cleanup()
 {
     server->setHandler({});
     server->clearRequests();
-    HttpTransport::setTimeouts(10000, 30000);
 }
 
 void tst_SoapProxy::requestOnTheWire_data()
@@ -432,7 +435,7 @@ void tst_SoapProxy::refusedConnectionIsATransportError()
 void tst_SoapProxy::silentServerEndsInTheTimeOut()
 {
     RawHttpServer silent(QByteArray(), true);
-    HttpTransport::setTimeouts(1000, 1500);
+    const TransportTimeoutsOverride shortTimeouts(1000, 1500);
     SoapProxy proxy(silent.url());
     const QString message = callError([&proxy] { proxy.ifchangetable(1); });
     QVERIFY2(message.contains(u"timed out"_qs, Qt::CaseInsensitive), qPrintable(message));
@@ -479,6 +482,29 @@ void tst_SoapProxy::callsShareOneConnection()
     QCOMPARE(requests[1].remotePort, requests[0].remotePort);
 }
 
+// Connections are kept per thread: a worker's calls share the worker's connection, and the
+// calling thread's connection is still there for it afterwards.
+void tst_SoapProxy::eachThreadKeepsItsConnection()
+{
+    HttpTestServer fresh;
+    fresh.setHandler([](const httplib::Request &, httplib::Response &response) {
+        response.set_content(responseEnvelope("hqdlsj", "t"), "text/xml; charset=utf-8");
+    });
+    const auto call = [&fresh] { return ServiceClient::GetWebServiceSoap(fresh.url())->hqdlsj(u"1"_qs); };
+    QCOMPARE(call(), u"t"_qs);
+    QString workerAnswers;
+    std::thread worker([&] { workerAnswers = call() + call(); });
+    worker.join();
+    QCOMPARE(workerAnswers, u"tt"_qs);
+    QCOMPARE(call(), u"t"_qs);
+
+    const auto requests = fresh.requests();
+    QCOMPARE(requests.size(), size_t(4));
+    QCOMPARE(requests[2].remotePort, requests[1].remotePort);
+    QCOMPARE(requests[3].remotePort, requests[0].remotePort);
+    QVERIFY(requests[1].remotePort != requests[0].remotePort);
+}
+
 void tst_SoapProxy::serviceClientBindsToTheServiceHost()
 {
     QCOMPARE(ServiceClient::serviceHost(), QStringLiteral(EXPECTED_SERVICE_HOST));
@@ -487,10 +513,13 @@ void tst_SoapProxy::serviceClientBindsToTheServiceHost()
     server->setHandler([](const httplib::Request &, httplib::Response &response) {
         response.set_content(responseEnvelope("hqSys_pz", "cfg"), "text/xml; charset=utf-8");
     });
-    ServiceClient::setServiceHost(server->url(u"/"_qs));
-    const QString endpoint = ServiceClient::endpoint();
-    const QString answer = ServiceClient::GetWebServiceSoap()->hqSys_pz();
-    ServiceClient::setServiceHost(QStringLiteral(EXPECTED_SERVICE_HOST));
+    QString endpoint, answer;
+    {
+        const ServiceHostOverride host(server->url(u"/"_qs));
+        endpoint = ServiceClient::endpoint();
+        answer = ServiceClient::GetWebServiceSoap()->hqSys_pz();
+    }
+    QCOMPARE(ServiceClient::serviceHost(), QStringLiteral(EXPECTED_SERVICE_HOST));
 
     QCOMPARE(endpoint, server->url());
     QCOMPARE(answer, u"cfg"_qs);
