@@ -1,5 +1,6 @@
 // The service on the wire, with raw HTTP requests: answer and fault shapes, bad input, the
 // pages it serves. None of the bad requests may crash it or change data.
+#include "ClientStatements.h"
 #include "ServiceFixture.h"
 
 #include <QElapsedTimer>
@@ -235,7 +236,8 @@ void tst_ServiceHttp::answerShape()
     // A result document travels as escaped text, CR LF line ends kept as references.
     res = post(
         "\"http://tempuri.org/hqsametable\"",
-        envelope("hqsametable", "<strsql>select top 30 * from Tuijiangupiao order by id desc </strsql>"));
+        envelope("hqsametable",
+                 "<strsql>" + ClientStatements::latestAlerts({}).toStdString() + "</strsql>"));
     QVERIFY(res);
     QCOMPARE(res->status, 200);
     QVERIFY2(text(res->body).contains("<hqsametableResult>&lt;NewDataSet&gt;&#xD;\n  &lt;Table&gt;&#xD;\n    "
@@ -519,8 +521,8 @@ void tst_ServiceHttp::accountTakeoverRefused()
     // vip (id 2) signs in from 198.51.100.7, through the proxy.
     const std::string vip = "198.51.100.7";
     QCOMPARE(forwardedCall(vip, "yanzheng", "<username>vip</username><userpass>vip</userpass>"), "true");
-    const std::string record = "Insert into userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip) "
-                               "values(2,'vip','vip','2099-12-31',now(),'198.51.100.7' )";
+    const std::string record =
+        ClientStatements::onlineRecordInsert({"2", "vip", "vip", "2099-12-31", "198.51.100.7"}).toStdString();
     QCOMPARE(forwardedCall(vip, "zhixing", "<sql>" + record + "</sql>"), "true");
     auto snapshot = [&] {
         return service.querySql("SELECT (SELECT group_concat(id || userpas) FROM UserTable), (SELECT "
@@ -529,9 +531,9 @@ void tst_ServiceHttp::accountTakeoverRefused()
     const auto before = snapshot();
 
     const std::string attacks[] = {
-        "update UserTable set userpas= 'x' where id=2", "delete from userdl where userid=2",
-        "update userdl set userzh='vip',userpas='x', userdqsj='2099-12-31',userdlsj=now(), "
-        "userdlip='1' where userid=2"};
+        ClientStatements::passwordChange("2", "x").toStdString(),
+        ClientStatements::onlineRecordDelete("2").toStdString(),
+        ClientStatements::onlineRecordUpdate({"2", "vip", "x", "2099-12-31", "1"}).toStdString()};
     for (const std::string &attack : attacks) {
         // From another address behind the proxy, signed in with an account of its own.
         QCOMPARE(
@@ -547,10 +549,11 @@ void tst_ServiceHttp::accountTakeoverRefused()
     QCOMPARE(snapshot(), before);
 
     // From vip's own address: accepted.
-    QCOMPARE(forwardedCall(vip, "zhixing", "<sql>update UserTable set userpas= 'neu' where id=2</sql>"),
+    QCOMPARE(forwardedCall(vip, "zhixing", "<sql>" + ClientStatements::passwordChange("2", "neu").toStdString() + "</sql>"),
              "true");
     QCOMPARE(forwardedCall(vip, "yanzheng", "<username>vip</username><userpass>neu</userpass>"), "true");
-    QCOMPARE(forwardedCall(vip, "zhixing", "<sql>delete from userdl where userid=2</sql>"), "true");
+    QCOMPARE(forwardedCall(vip, "zhixing", "<sql>" + ClientStatements::onlineRecordDelete("2").toStdString() + "</sql>"),
+             "true");
     QCOMPARE(service.querySql("SELECT count(*) FROM userdl"), QList<QStringList>({{"0"}}));
 }
 

@@ -2,6 +2,7 @@
 // others answer at once; an instance lost leaves the others serving; a database restart
 // gives faults while it is down and normal answers after, without restarting the service.
 #include "ChangeCounters.h"
+#include "ClientStatements.h"
 #include "PostgresFixture.h"
 #include "ServiceClient.h"
 #include "ServiceFixture.h"
@@ -14,15 +15,18 @@
 
 namespace {
 
+// The online record as the client writes it at login.
+ClientStatements::OnlineRecord record(const QString &id, const QString &name)
+{
+    return {id, name, name, QStringLiteral("2099-12-31"), QStringLiteral("127.0.0.1")};
+}
 QString onlineInsert(const QString &id, const QString &name)
 {
-    return "Insert into userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip) values(" + id + ",'" + name +
-           "','" + name + "','2099-12-31',now(),'127.0.0.1' )";
+    return ClientStatements::onlineRecordInsert(record(id, name));
 }
 QString onlineUpdate(const QString &id, const QString &name)
 {
-    return "update userdl set userzh='" + name + "',userpas='" + name +
-           "', userdqsj='2099-12-31',userdlsj=now(), userdlip='127.0.0.1' where userid=" + id;
+    return ClientStatements::onlineRecordUpdate(record(id, name));
 }
 
 std::unique_ptr<WebServiceSoap> proxy(const ServiceFixture &service)
@@ -98,7 +102,7 @@ void tst_SharedStore::loginSeenByTheOtherInstance()
     QCOMPARE(proxy(*a)->hqdlsj("1"), second);
 
     // The record is held by the address that wrote it, whichever instance it goes through.
-    QCOMPARE(proxy(*a)->zhixing("delete from userdl where userid=1"), QStringLiteral("true"));
+    QCOMPARE(proxy(*a)->zhixing(ClientStatements::onlineRecordDelete("1")), QStringLiteral("true"));
     QCOMPARE(proxy(*b)->hqdlsj("1"), QString());
 }
 

@@ -2,10 +2,10 @@
 // ResultDocument: every operation, every statement the client sends, and the guarantees
 // the client relies on (counters, login stamps, quoting).
 #include "ChangeCounters.h"
+#include "ClientStatements.h"
 #include "ResultDocument.h"
 #include "ServiceClient.h"
 #include "ServiceFixture.h"
-#include "SqlText.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -16,63 +16,57 @@
 
 namespace {
 
-// The statements, composed exactly as the client composes them.
+// The statements, composed by the client's own builder.
 QString onlineCount(const QString &id)
 {
-    return " select * from userdl where userid=" + id;
+    return ClientStatements::onlineRecordCount(id);
 }
 QString onlineUpdate(const QString &id, const QString &name, const QString &pass, const QString &until,
                      const QString &ip)
 {
-    return "update userdl set userzh='" + SqlText::quoted(name) + "',userpas='" + SqlText::quoted(pass) +
-           "', userdqsj='" + SqlText::quoted(until) + "',userdlsj=now(), userdlip='" + SqlText::quoted(ip) +
-           "' where userid=" + id;
+    return ClientStatements::onlineRecordUpdate({id, name, pass, until, ip});
 }
 QString onlineInsert(const QString &id, const QString &name, const QString &pass, const QString &until,
                      const QString &ip)
 {
-    return "Insert into userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip) values(" + id + ",'" +
-           SqlText::quoted(name) + "','" + SqlText::quoted(pass) + "','" + SqlText::quoted(until) +
-           "',now(),'" + SqlText::quoted(ip) + "' )";
+    return ClientStatements::onlineRecordInsert({id, name, pass, until, ip});
 }
 QString accountCount(const QString &name)
 {
-    return "select * from UserTable where (StrComp(username,'" + SqlText::quoted(name) + "',0)=0) ";
+    return ClientStatements::userNameCount(name);
 }
 QString applicationCount(const QString &name)
 {
-    return "select * from NewUser where (StrComp(usetrname,'" + SqlText::quoted(name) + "',0)=0) ";
+    return ClientStatements::applicationNameCount(name);
 }
 QString applicationInsert(const QString &name, const QString &pass, const QString &qq)
 {
-    return "insert into NewUser(usetrname,zcmm,zhucetime,shouji) values('" + SqlText::quoted(name) + "','" +
-           SqlText::quoted(pass) + "',date(),'" + SqlText::quoted(qq) + "')";
+    return ClientStatements::signUpApplication(name, pass, qq);
+}
+// An empty level: tiering off.
+ClientStatements::Audience audience(const QString &level)
+{
+    return {!level.isEmpty(), level};
 }
 QString todaysAlerts(const QString &level)
 {
-    return level.isEmpty()
-               ? "select * from Tuijiangupiao where  datediff(\"d\",nowtime,Date())=0 order by id desc "
-               : "select * from Tuijiangupiao where (XinXiDJ=" + level +
-                     " or XinXiDJ=3) and datediff(\"d\",nowtime,Date())=0 order by id desc ";
+    return ClientStatements::todayAlerts(audience(level));
 }
 QString latestAlerts(const QString &level)
 {
-    return level.isEmpty() ? "select top 30 * from Tuijiangupiao order by id desc "
-                           : "select top 30 * from Tuijiangupiao where (XinXiDJ=" + level +
-                                 " or XinXiDJ=3)  order by id desc ";
+    return ClientStatements::latestAlerts(audience(level));
 }
 QString todaysNews(const QString &level)
 {
-    return level.isEmpty() ? "select * from spzx where  datediff(\"d\",nowtime,Date())=0 order by id desc "
-                           : "select * from spzx where (XinXiDJ=" + level +
-                                 " or XinXiDJ=3) and datediff(\"d\",nowtime,Date())=0 order by id desc ";
+    return ClientStatements::todayNews(audience(level));
 }
+// From midnight at the start of `from` up to midnight at the start of `to` (yyyy-MM-dd), as the
+// texts between the # marks read.
 QString history(const QString &level, const QString &from, const QString &to)
 {
-    QString head = level.isEmpty()
-                       ? "select * from Tuijiangupiao where "
-                       : "select * from Tuijiangupiao where (XinXiDJ=" + level + " or XinXiDJ=3) and ";
-    return head + " nowtime>=#" + from + "# and nowtime<=#" + to + "#   " + " order by id desc ";
+    const QString format = QStringLiteral("yyyy-MM-dd");
+    return ClientStatements::alertHistory(audience(level), QDate::fromString(from, format),
+                                          QDate::fromString(to, format).addDays(-1));
 }
 
 QString day(int offset)
@@ -242,7 +236,7 @@ void tst_WebService::configuration()
     QCOMPARE(document.rowCount(), 0);
 
     // The page table, with this service's own pages as absolute addresses.
-    document.load(proxy()->hqsametable("select * from Sys_url"));
+    document.load(proxy()->hqsametable(ClientStatements::pageAddresses()));
     QCOMPARE(document.rowCount(), 1);
     QCOMPARE(document.fieldText(0, "yjglmc"), QStringLiteral("预警管理"));
     QCOMPARE(document.fieldText(0, "yjbgurl"), service->host() + "/pages/research.html");
@@ -284,7 +278,7 @@ void tst_WebService::statementShapes_data()
     QTest::addColumn<QString>("before");   // "proved": demo's password checked; "signed in": and recorded
 
     QTest::newRow("pages") << "hqsametable"
-                           << "select * from Sys_url"
+                           << ClientStatements::pageAddresses()
                            << "1"
                            << "";
     QTest::newRow("online count") << "hqsfczjl" << onlineCount("1") << "0"
@@ -299,15 +293,15 @@ void tst_WebService::statementShapes_data()
                                    << onlineUpdate("1", "demo", "demo", "2099-12-31", "127.0.0.1") << "true"
                                    << "signed in";
     QTest::newRow("online delete, no record") << "zhixing"
-                                              << "delete from userdl where userid=1"
+                                              << ClientStatements::onlineRecordDelete("1")
                                               << "true"
                                               << "";
     QTest::newRow("online delete") << "zhixing"
-                                   << "delete from userdl where userid=1"
+                                   << ClientStatements::onlineRecordDelete("1")
                                    << "true"
                                    << "signed in";
     QTest::newRow("password change") << "zhixing"
-                                     << "update UserTable set userpas= 'neu' where id=1"
+                                     << ClientStatements::passwordChange("1", "neu")
                                      << "true"
                                      << "signed in";
     QTest::newRow("account count") << "hqsfczjl" << accountCount("vip") << "1"
@@ -379,7 +373,10 @@ void tst_WebService::nearMissesRefused_data()
         << "hqsametable"
         << "select top 30 * from Tuijiangupiao where (XinXiDJ=2 or 1=1 or XinXiDJ=3)  order by id "
            "desc ";
-    QTest::newRow("not a real date") << "hqsametable" << history("", "2024-02-30", "2024-03-01");
+    // The client never builds this date; a text that carries one is refused.
+    QTest::newRow("not a real date")
+        << "hqsametable"
+        << "select * from Tuijiangupiao where  nowtime>=#2024-02-30# and nowtime<=#2024-03-01#    order by id desc ";
     QTest::newRow("unterminated quote") << "hqsfczjl"
                                         << "select * from UserTable where (StrComp(username,'demo,0)=0) ";
     QTest::newRow("right shape, wrong operation") << "zhixing"
@@ -490,7 +487,7 @@ void tst_WebService::loginRecordAndStamp()
         QList<QStringList>({{"1", "demo", "127.0.0.1", "2099-12-31 00:00:00"}}));
     QVERIFY(!service->querySql("SELECT userpas FROM userdl").value(0).value(0).contains("demo"));
 
-    QCOMPARE(proxy()->zhixing("delete from userdl where userid=1"), QStringLiteral("true"));
+    QCOMPARE(proxy()->zhixing(ClientStatements::onlineRecordDelete("1")), QStringLiteral("true"));
     QCOMPARE(proxy()->hqdlsj("1"), QString());
     QCOMPARE(proxy()->hqdlsj("not a number"), QString());
 }
@@ -532,21 +529,21 @@ void tst_WebService::injectionAttemptChangesNothing()
 void tst_WebService::passwordChange()
 {
     signIn();
-    QCOMPARE(proxy()->zhixing("update UserTable set userpas= '" + SqlText::quoted("n'eu") + "' where id=1"),
+    QCOMPARE(proxy()->zhixing(ClientStatements::passwordChange("1", "n'eu")),
              QStringLiteral("true"));
     QCOMPARE(proxy()->yanzheng("demo", "demo"), QStringLiteral("false"));
     QCOMPARE(proxy()->yanzheng("demo", "n'eu"), QStringLiteral("true"));
     // An empty password is a password too.
-    QCOMPARE(proxy()->zhixing("update UserTable set userpas= '' where id=1"), QStringLiteral("true"));
+    QCOMPARE(proxy()->zhixing(ClientStatements::passwordChange("1", "")), QStringLiteral("true"));
     QCOMPARE(proxy()->yanzheng("demo", ""), QStringLiteral("true"));
     // No such account: nothing was changed, and the answer says so.
-    QCOMPARE(proxy()->zhixing("update UserTable set userpas= 'x' where id=99"), QStringLiteral("false"));
+    QCOMPARE(proxy()->zhixing(ClientStatements::passwordChange("99", "x")), QStringLiteral("false"));
 }
 
 void tst_WebService::accountWritesNeedTheSignedInClient()
 {
     const QString insert = onlineInsert("1", "demo", "demo", "2099-12-31", "127.0.0.1");
-    const QString passwordUpdate = "update UserTable set userpas= 'neu' where id=1";
+    const QString passwordUpdate = ClientStatements::passwordChange("1", "neu");
     auto accounts = [&] { return service->querySql("SELECT id, userpas FROM UserTable ORDER BY id"); };
     const auto before = accounts();
     // Nobody proved a password: no online record, no password change.
@@ -562,7 +559,7 @@ void tst_WebService::accountWritesNeedTheSignedInClient()
     QCOMPARE(column(proxy()->hqdlyhxx("demo", "demo"), "id"), QStringList({"1"}));
     QCOMPARE(proxy()->zhixing(insert), QStringLiteral("true"));
     // Holding demo's record is no licence for vip's account.
-    QCOMPARE(proxy()->zhixing("update UserTable set userpas= 'x' where id=2"), QStringLiteral("false"));
+    QCOMPARE(proxy()->zhixing(ClientStatements::passwordChange("2", "x")), QStringLiteral("false"));
     QCOMPARE(proxy()->zhixing(onlineInsert("2", "vip", "vip", "2099-12-31", "127.0.0.1")),
              QStringLiteral("false"));
     QCOMPARE(accounts(), before);
@@ -570,8 +567,8 @@ void tst_WebService::accountWritesNeedTheSignedInClient()
     QCOMPARE(proxy()->yanzheng("demo", "neu"), QStringLiteral("true"));
 
     // After the record is gone the password cannot be changed again.
-    QCOMPARE(proxy()->zhixing("delete from userdl where userid=1"), QStringLiteral("true"));
-    QCOMPARE(proxy()->zhixing("update UserTable set userpas= 'other' where id=1"), QStringLiteral("false"));
+    QCOMPARE(proxy()->zhixing(ClientStatements::onlineRecordDelete("1")), QStringLiteral("true"));
+    QCOMPARE(proxy()->zhixing(ClientStatements::passwordChange("1", "other")), QStringLiteral("false"));
     QCOMPARE(proxy()->yanzheng("demo", "neu"), QStringLiteral("true"));
 }
 
