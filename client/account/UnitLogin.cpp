@@ -204,8 +204,7 @@ void TFrmLogin::FormCreate()
         const bool hasPrompt = !trim(Memo1->toPlainText()).isEmpty();
         setFixedSize(WindowWidth, hasPrompt ? HeightWithPrompt : HeightWithoutPrompt);
 
-        m_document->load(
-            ServiceClient::GetWebServiceSoap()->hqsametable(ClientStatements::pageAddresses()));
+        m_document->load(ServiceClient::GetWebServiceSoap()->hqsametable(ClientStatements::pageAddresses()));
         if (m_document->rowCount() <= 0) {
             failConfiguration(ConfigurationMissing);
             return;
@@ -322,8 +321,9 @@ void TFrmLogin::signIn()
     const QString userId = SqlText::integer(trim(UnitGlouble.UserId));
     const bool hasOnlineRow =
         ServiceClient::GetWebServiceSoap()->hqsfczjl(ClientStatements::onlineRecordCount(userId)) > 0;
-    const ClientStatements::OnlineRecord record{userId, trim(UnitGlouble.UserName), trim(UnitGlouble.UserPassword),
-                                                trim(UnitGlouble.ExpiryDate), trim(GetPublicIPAddress())};
+    const ClientStatements::OnlineRecord record{userId, trim(UnitGlouble.UserName),
+                                                trim(UnitGlouble.UserPassword), trim(UnitGlouble.ExpiryDate),
+                                                trim(GetPublicIPAddress())};
     ServiceClient::GetWebServiceSoap()->zhixing(hasOnlineRow ? ClientStatements::onlineRecordUpdate(record)
                                                              : ClientStatements::onlineRecordInsert(record));
 

@@ -116,8 +116,9 @@ void TFormZCCT::apply()
     // (the name taken meanwhile, for one) must not be reported as a success.
     bool stored = false;
     try {
-        const QString answer = ServiceClient::GetWebServiceSoap()->zhixing(ClientStatements::signUpApplication(
-            trim(Edit1->text()), trim(Edit3->text()), trim(Edit2->text())));
+        const QString answer =
+            ServiceClient::GetWebServiceSoap()->zhixing(ClientStatements::signUpApplication(
+                trim(Edit1->text()), trim(Edit3->text()), trim(Edit2->text())));
         stored = trim(answer).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
     } catch (const std::exception &) {
     }

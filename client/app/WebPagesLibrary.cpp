@@ -17,8 +17,9 @@ Tmain *WebPagesLibrary::create(PageKind kind, QWidget *hostPanel)
         QObject *plugin = loader.instance();
         factory = qobject_cast<WebPageFactoryInterface *>(plugin);
         if (!factory) {
-            const QString reason = plugin ? QStringLiteral("%1 does not offer the web pages").arg(loader.fileName())
-                                          : loader.errorString();
+            const QString reason =
+                plugin ? QStringLiteral("%1 does not offer the web pages").arg(loader.fileName())
+                       : loader.errorString();
             throw std::runtime_error(QStringLiteral("网页组件无法载入：%1").arg(reason).toStdString());
         }
     }

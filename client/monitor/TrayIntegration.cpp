@@ -29,9 +29,9 @@ void TrayIntegration::createMenu(QWidget *window)
     N1 = entry(QStringLiteral("退出系统"));
 
     m_pageEntries = {
-        {PageKind::AlertList, N2},    {PageKind::Insider, N4},      {PageKind::News, N3},
-        {PageKind::Quotes, N7},       {PageKind::Valuation, N6},    {PageKind::StockProfile, N8},
-        {PageKind::MarketFunds, N9},  {PageKind::Research, N5},
+        {PageKind::AlertList, N2},   {PageKind::Insider, N4},   {PageKind::News, N3},
+        {PageKind::Quotes, N7},      {PageKind::Valuation, N6}, {PageKind::StockProfile, N8},
+        {PageKind::MarketFunds, N9}, {PageKind::Research, N5},
     };
     for (const auto &[kind, action] : m_pageEntries)
         connect(action, &QAction::triggered, this, [this, kind = kind] { emit pageRequested(kind); });
@@ -43,7 +43,8 @@ void TrayIntegration::createMuteEntry()
     MuteEntry->setCheckable(true);
     MuteEntry->setChecked(ReminderSettings::instance().muted());
     PopupMenu1->insertAction(N1, MuteEntry);
-    connect(MuteEntry, &QAction::toggled, this, [](bool muted) { ReminderSettings::instance().setMuted(muted); });
+    connect(MuteEntry, &QAction::toggled, this,
+            [](bool muted) { ReminderSettings::instance().setMuted(muted); });
     // The settings window changes it too; the entry follows.
     connect(&ReminderSettings::instance(), &ReminderSettings::changed, MuteEntry,
             [this] { MuteEntry->setChecked(ReminderSettings::instance().muted()); });

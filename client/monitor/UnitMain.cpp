@@ -16,11 +16,11 @@
 #include "Unit3.h"
 #include "UnitGlouble.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QAction>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QToolButton>
@@ -278,16 +278,20 @@ void TFrmMain::setPageCaptions()
 {
     const GlobalState &g = UnitGlouble;
     const std::map<PageKind, QString> titles = {
-        {PageKind::AlertList, g.AlertPageTitle},       {PageKind::Insider, g.InsiderPageTitle},
-        {PageKind::News, g.NewsTitle},                 {PageKind::Quotes, g.QuotesTitle},
-        {PageKind::Valuation, g.ValuationTitle},       {PageKind::StockProfile, g.StockProfileTitle},
-        {PageKind::MarketFunds, g.MarketFundsTitle},   {PageKind::Research, g.ResearchTitle},
+        {PageKind::AlertList, g.AlertPageTitle},
+        {PageKind::Insider, g.InsiderPageTitle},
+        {PageKind::News, g.NewsTitle},
+        {PageKind::Quotes, g.QuotesTitle},
+        {PageKind::Valuation, g.ValuationTitle},
+        {PageKind::StockProfile, g.StockProfileTitle},
+        {PageKind::MarketFunds, g.MarketFundsTitle},
+        {PageKind::Research, g.ResearchTitle},
     };
     const std::map<PageKind, QToolButton *> buttons = {
-        {PageKind::AlertList, SpeedButton3},     {PageKind::Insider, SpeedButton4},
-        {PageKind::News, SpeedButton5},          {PageKind::Quotes, SpeedButton6},
-        {PageKind::Valuation, SpeedButton8},     {PageKind::StockProfile, SpeedButton10},
-        {PageKind::MarketFunds, SpeedButton11},  {PageKind::Research, SpeedButton12},
+        {PageKind::AlertList, SpeedButton3},    {PageKind::Insider, SpeedButton4},
+        {PageKind::News, SpeedButton5},         {PageKind::Quotes, SpeedButton6},
+        {PageKind::Valuation, SpeedButton8},    {PageKind::StockProfile, SpeedButton10},
+        {PageKind::MarketFunds, SpeedButton11}, {PageKind::Research, SpeedButton12},
     };
     for (const auto &[kind, title] : titles)
         buttons.at(kind)->setText(title);

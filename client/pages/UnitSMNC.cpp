@@ -258,7 +258,8 @@ void TFormSMNC::Button2Click()
 {
     BusyCursor busy;
     try {
-        runQuery(Grid::LatestAlerts, ClientStatements::alertHistory(audience(), DateTimePicker1->date(), DateTimePicker2->date()));
+        runQuery(Grid::LatestAlerts, ClientStatements::alertHistory(audience(), DateTimePicker1->date(),
+                                                                    DateTimePicker2->date()));
     } catch (const std::exception &) {
     }
 }

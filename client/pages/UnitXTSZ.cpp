@@ -3,11 +3,11 @@
 #include "AlertSoundReplacement.h"
 #include "Autostart.h"
 #include "BusyCursor.h"
+#include "ClientStatements.h"
 #include "MessageBoxes.h"
 #include "PasswordKeychain.h"
 #include "ReminderSettings.h"
 #include "ServiceClient.h"
-#include "ClientStatements.h"
 #include "TextConversions.h"
 #include "UnitGlouble.h"
 

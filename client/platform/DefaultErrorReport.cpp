@@ -19,7 +19,8 @@ void show(const QString &message)
 {
     // The application title is the system name once the configuration is loaded, the
     // program's own name before.
-    MessageBoxes::application(text(message), QGuiApplication::applicationDisplayName(), MessageBoxes::Icon::Error);
+    MessageBoxes::application(text(message), QGuiApplication::applicationDisplayName(),
+                              MessageBoxes::Icon::Error);
 }
 
 void runHandler(const std::function<void()> &body)

@@ -16,7 +16,8 @@ QString levelCondition(const ClientStatements::Audience &audience)
 QString today(const QString &table, const ClientStatements::Audience &audience)
 {
     if (audience.tiering)
-        return QStringLiteral("select * from ") + table + QStringLiteral(" where ") + levelCondition(audience) +
+        return QStringLiteral("select * from ") + table + QStringLiteral(" where ") +
+               levelCondition(audience) +
                QStringLiteral(" and datediff(\"d\",nowtime,Date())=0 order by id desc ");
     return QStringLiteral("select * from ") + table +
            QStringLiteral(" where  datediff(\"d\",nowtime,Date())=0 order by id desc ");
@@ -45,18 +46,19 @@ QString onlineRecordCount(const QString &userId)
 
 QString onlineRecordUpdate(const OnlineRecord &record)
 {
-    return QStringLiteral("update userdl set userzh='") + quoted(record.userName) + QStringLiteral("',userpas='") +
-           quoted(record.password) + QStringLiteral("', userdqsj='") + quoted(record.expiryDate) +
-           QStringLiteral("',userdlsj=now(), userdlip='") + quoted(record.address) +
-           QStringLiteral("' where userid=") + integer(record.userId);
+    return QStringLiteral("update userdl set userzh='") + quoted(record.userName) +
+           QStringLiteral("',userpas='") + quoted(record.password) + QStringLiteral("', userdqsj='") +
+           quoted(record.expiryDate) + QStringLiteral("',userdlsj=now(), userdlip='") +
+           quoted(record.address) + QStringLiteral("' where userid=") + integer(record.userId);
 }
 
 QString onlineRecordInsert(const OnlineRecord &record)
 {
     return QStringLiteral("Insert into userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip)") +
-           QStringLiteral(" values(") + integer(record.userId) + QStringLiteral(",'") + quoted(record.userName) +
-           QStringLiteral("','") + quoted(record.password) + QStringLiteral("','") + quoted(record.expiryDate) +
-           QStringLiteral("',now(),'") + quoted(record.address) + QStringLiteral("' )");
+           QStringLiteral(" values(") + integer(record.userId) + QStringLiteral(",'") +
+           quoted(record.userName) + QStringLiteral("','") + quoted(record.password) + QStringLiteral("','") +
+           quoted(record.expiryDate) + QStringLiteral("',now(),'") + quoted(record.address) +
+           QStringLiteral("' )");
 }
 
 QString onlineRecordDelete(const QString &userId)
@@ -66,8 +68,8 @@ QString onlineRecordDelete(const QString &userId)
 
 QString passwordChange(const QString &userId, const QString &password)
 {
-    return QStringLiteral("update UserTable set userpas= '") + quoted(password) + QStringLiteral("' where id=") +
-           integer(userId);
+    return QStringLiteral("update UserTable set userpas= '") + quoted(password) +
+           QStringLiteral("' where id=") + integer(userId);
 }
 
 QString userNameCount(const QString &name)

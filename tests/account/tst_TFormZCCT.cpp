@@ -138,7 +138,8 @@ void tst_TFormZCCT::serviceFailureReachesTheDefaultReport()
     {
         const ServiceHostOverride closedHost(ClosedHost);
         TFormZCCT form;
-        fill(form, QStringLiteral("newbie"), QStringLiteral("12345"), QStringLiteral("abc"), QStringLiteral("abc"));
+        fill(form, QStringLiteral("newbie"), QStringLiteral("12345"), QStringLiteral("abc"),
+             QStringLiteral("abc"));
         QTest::mouseClick(form.Button1, Qt::LeftButton);
     }
     QCOMPARE(m_boxes->count(), 1);

@@ -23,12 +23,13 @@ void tst_AlertToastTexts::texts_data()
     using namespace AlertToastTexts;
     QTest::newRow("stock alert") << stockAlert(u"2024-01-02 09:30:00"_qs, u"600519"_qs, u"买入"_qs)
                                  << u"弹出时间：2024-01-02 09:30:00\r股票代码：600519\r操作方式：买入"_qs;
-    QTest::newRow("stock alert, empty list") << stockAlert({}, {}, {})
-                                             << u"弹出时间：\r股票代码：\r操作方式："_qs;
+    QTest::newRow("stock alert, empty list")
+        << stockAlert({}, {}, {}) << u"弹出时间：\r股票代码：\r操作方式："_qs;
     QTest::newRow("live news") << liveNews(u"2024-01-02 10:00:00"_qs, u"政策"_qs, u"降准"_qs)
                                << u"弹出时间：2024-01-02 10:00:00\r资讯类型：政策\r资讯内容：降准"_qs;
-    QTest::newRow("insider news") << insiderNews(u"2024-01-02 00:00:01"_qs, u"内参：银行股"_qs)
-                                  << u"【私募内参新消息】\r弹出时间：2024-01-02 00:00:01\r内参标题：内参：银行股"_qs;
+    QTest::newRow("insider news")
+        << insiderNews(u"2024-01-02 00:00:01"_qs, u"内参：银行股"_qs)
+        << u"【私募内参新消息】\r弹出时间：2024-01-02 00:00:01\r内参标题：内参：银行股"_qs;
     QTest::newRow("secret news") << secretNews(u"t"_qs, u"绝密"_qs)
                                  << u"【私募绝密新消息】\r弹出时间：t\r私募绝密标题：绝密"_qs;
     // A value holding line breaks or markup is placed as it is: the toast shows plain text.

@@ -42,8 +42,9 @@ void tst_Announcer::announce_data()
 void tst_Announcer::announce()
 {
     QFETCH(bool, muted);
-    const DesktopWorkAreaOverride screen(
-        [] { return DesktopWorkArea::Snapshot{true, QRect(0, 0, 1920, 1080), QRect(0, 0, 1920, 1040)}; });
+    const DesktopWorkAreaOverride screen([] {
+        return DesktopWorkArea::Snapshot{true, QRect(0, 0, 1920, 1080), QRect(0, 0, 1920, 1040)};
+    });
     ReminderSettings::instance().setMuted(muted);
     Announcer announcer;
     QSignalSpy announced(&announcer, &Announcer::announced);

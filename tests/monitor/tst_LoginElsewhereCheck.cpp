@@ -62,7 +62,8 @@ void tst_LoginElsewhereCheck::answer()
     LoginElsewhereCheck check;
     QSignalSpy applied(&check, &LoginElsewhereCheck::applied);
     QSignalSpy elsewhere(&check, &LoginElsewhereCheck::signedInElsewhere);
-    check.start(UnitGlouble.UserId, ownStamp ? UnitGlouble.LoginStamp : QStringLiteral("2000-01-01 00:00:00"));
+    check.start(UnitGlouble.UserId,
+                ownStamp ? UnitGlouble.LoginStamp : QStringLiteral("2000-01-01 00:00:00"));
     QVERIFY(check.isRunning());
     QTRY_VERIFY_WITH_TIMEOUT(applied.count() + elsewhere.count() == 1, Bound);
     QCOMPARE(applied.count(), ownStamp ? 1 : 0);

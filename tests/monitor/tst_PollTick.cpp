@@ -12,13 +12,29 @@ namespace {
 
 // The eight counters in PollTick::CounterNames order: stock added/changed, insider
 // added/changed, secret added/changed, live news added/changed.
-enum Counter { StockAdded, StockChanged, InsiderAdded, InsiderChanged, SecretAdded, SecretChanged, NewsAdded, NewsChanged };
+enum Counter {
+    StockAdded,
+    StockChanged,
+    InsiderAdded,
+    InsiderChanged,
+    SecretAdded,
+    SecretChanged,
+    NewsAdded,
+    NewsChanged
+};
 
 // An ifchangetable answer with these counters (dates and titles in their places).
 QString counterText(const std::array<qint32, PollTick::CounterCount> &c)
 {
     return QStringLiteral("%1,%2,%3,%4,2024-01-01 00:00:01,\"内参\",%5,%6,2024-01-01 00:00:02,\"绝密\",%7,%8")
-        .arg(c[0]).arg(c[1]).arg(c[2]).arg(c[3]).arg(c[4]).arg(c[5]).arg(c[6]).arg(c[7]);
+        .arg(c[0])
+        .arg(c[1])
+        .arg(c[2])
+        .arg(c[3])
+        .arg(c[4])
+        .arg(c[5])
+        .arg(c[6])
+        .arg(c[7]);
 }
 
 // Counters where each named one has moved on from the last-seen values (all 5).
@@ -61,17 +77,20 @@ void tst_PollTick::plan_data()
     row("news added, list closed", textWithChanged({NewsAdded}), false, false, {Flow::spzxADDclose});
     row("news changed, list open", textWithChanged({NewsChanged}), true, false, {Flow::spzxXGanddopen});
     row("news changed, list closed", textWithChanged({NewsChanged}), false, false, {});
-    row("insider added, page open", textWithChanged({InsiderAdded}), false, true, {Flow::InsiderAddedPageOpen});
-    row("insider added, page closed", textWithChanged({InsiderAdded}), false, false, {Flow::InsiderAddedPageClosed});
-    row("insider changed, page open", textWithChanged({InsiderChanged}), false, true, {Flow::InsiderChangedPageOpen});
+    row("insider added, page open", textWithChanged({InsiderAdded}), false, true,
+        {Flow::InsiderAddedPageOpen});
+    row("insider added, page closed", textWithChanged({InsiderAdded}), false, false,
+        {Flow::InsiderAddedPageClosed});
+    row("insider changed, page open", textWithChanged({InsiderChanged}), false, true,
+        {Flow::InsiderChangedPageOpen});
     row("insider changed, page closed", textWithChanged({InsiderChanged}), false, false, {});
     row("secret added", textWithChanged({SecretAdded}), false, false, {Flow::SecretAdded});
     row("secret changed", textWithChanged({SecretChanged}), true, true, {});
     // A counter that went down is a change too.
     row("stock added went down", counterText({4, 5, 5, 5, 5, 5, 5, 5}), true, false, {Flow::hjgcanctdopen});
 
-    const std::initializer_list<Counter> all = {StockAdded, StockChanged, InsiderAdded, InsiderChanged,
-                                                SecretAdded, SecretChanged, NewsAdded, NewsChanged};
+    const std::initializer_list<Counter> all = {StockAdded,  StockChanged,  InsiderAdded, InsiderChanged,
+                                                SecretAdded, SecretChanged, NewsAdded,    NewsChanged};
     row("everything, both open", textWithChanged(all), true, true,
         {Flow::hjgcanctdopen, Flow::hjgcXGanddopen, Flow::spzxaddandopen, Flow::spzxXGanddopen,
          Flow::InsiderAddedPageOpen, Flow::InsiderChangedPageOpen, Flow::SecretAdded});

@@ -478,7 +478,8 @@ void tst_TFrmMain::hungServiceKeepsWindowResponsive()
         while (QTcpSocket *socket = hung.nextPendingConnection())
             held.append(socket);
     });
-    auto hungHost = std::make_unique<ServiceHostOverride>(QStringLiteral("http://127.0.0.1:%1").arg(hung.serverPort()));
+    auto hungHost =
+        std::make_unique<ServiceHostOverride>(QStringLiteral("http://127.0.0.1:%1").arg(hung.serverPort()));
 
     QSignalSpy applied(window.get(), &TFrmMain::pollTickApplied);
     window->Timer1Timer();

@@ -61,9 +61,9 @@ void tst_TrayIntegration::menuEntriesInOrder()
     QStringList captions;
     for (const QAction *action : m_tray->PopupMenu1->actions())
         captions << action->text();
-    QCOMPARE(captions, QStringList({u"预警管理"_qs, u"私募内参"_qs, u"新闻资讯"_qs, u"实时行情"_qs, u"价值评估"_qs,
-                                    u"个股档案"_qs, u"大盘资金"_qs, u"研究报告"_qs, u"系统主页"_qs, u"静音"_qs,
-                                    u"退出系统"_qs}));
+    QCOMPARE(captions, QStringList({u"预警管理"_qs, u"私募内参"_qs, u"新闻资讯"_qs, u"实时行情"_qs,
+                                    u"价值评估"_qs, u"个股档案"_qs, u"大盘资金"_qs, u"研究报告"_qs,
+                                    u"系统主页"_qs, u"静音"_qs, u"退出系统"_qs}));
     QCOMPARE(m_tray->PopupMenu1->actions().last(), m_tray->N1);
     QCOMPARE(m_tray->TrayIcon1->contextMenu(), m_tray->PopupMenu1);
 }
@@ -137,7 +137,8 @@ void tst_TrayIntegration::offlineAfterFailedTicks()
         m_tray->noteTickReached(ticks.at(i) == u'R');
         const bool offline = offlineAfter.at(i) == u'1';
         QCOMPARE(m_tray->showsOffline(), offline);
-        QCOMPARE(m_tray->TrayIcon1->toolTip(), offline ? u"测试系统（与服务器的连接已中断）"_qs : u"测试系统"_qs);
+        QCOMPARE(m_tray->TrayIcon1->toolTip(),
+                 offline ? u"测试系统（与服务器的连接已中断）"_qs : u"测试系统"_qs);
         QCOMPARE(m_tray->TrayIcon1->icon().cacheKey() != onlineIcon, offline);
     }
 }

@@ -1,6 +1,6 @@
-#include "ClientStatements.h"
 #include "ChangeCounters.h"
 #include "ClientServiceFixture.h"
+#include "ClientStatements.h"
 #include "ClosedHost.h"
 #include "ServiceClient.h"
 #include "ServiceHostOverride.h"

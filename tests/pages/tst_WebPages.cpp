@@ -8,6 +8,7 @@
 #include "ServiceClient.h"
 #include "ServiceHostOverride.h"
 #include "StockAlertApplication.h"
+#include "URLCodeChange.h"
 #include "UnitBKZJ.h"
 #include "UnitGGPC.h"
 #include "UnitGlouble.h"
@@ -16,7 +17,6 @@
 #include "UnitWYSMNC.h"
 #include "UnitXWZX.h"
 #include "UnitYJBG.h"
-#include "URLCodeChange.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>

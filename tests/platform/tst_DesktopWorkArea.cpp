@@ -68,8 +68,9 @@ void tst_DesktopWorkArea::providerReplacesTheScreen()
 {
     const QRect work(0, 0, 1920, 1040);
     {
-        const DesktopWorkAreaOverride area(
-            [=] { return DesktopWorkArea::Snapshot{true, QRect(0, 0, 1920, 1080), work}; });
+        const DesktopWorkAreaOverride area([=] {
+            return DesktopWorkArea::Snapshot{true, QRect(0, 0, 1920, 1080), work};
+        });
         QCOMPARE(DesktopWorkArea::workArea(), work);
     }
     // The guard gone, the primary screen is the source again.

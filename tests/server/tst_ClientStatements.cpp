@@ -65,16 +65,16 @@ void tst_ClientStatements::recognisedWithItsValues_data()
     }
     for (const TextValues &value : Texts) {
         const QString text = value.text;
-        const OnlineRecord record{QStringLiteral("12"), text, text + QStringLiteral("p"), QStringLiteral("2099-12-31"),
-                                  text + QStringLiteral("a")};
+        const OnlineRecord record{QStringLiteral("12"), text, text + QStringLiteral("p"),
+                                  QStringLiteral("2099-12-31"), text + QStringLiteral("a")};
         const QStringList recordValues{text, text + QStringLiteral("p"), QStringLiteral("2099-12-31"),
                                        text + QStringLiteral("a")};
         QTest::addRow("online update, %s", value.name)
-            << std::function<QString()>([record] { return onlineRecordUpdate(record); }) << int(Operation::Execute)
-            << recordValues + QStringList{QStringLiteral("12")};
+            << std::function<QString()>([record] { return onlineRecordUpdate(record); })
+            << int(Operation::Execute) << recordValues + QStringList{QStringLiteral("12")};
         QTest::addRow("online insert, %s", value.name)
-            << std::function<QString()>([record] { return onlineRecordInsert(record); }) << int(Operation::Execute)
-            << QStringList{QStringLiteral("12")} + recordValues;
+            << std::function<QString()>([record] { return onlineRecordInsert(record); })
+            << int(Operation::Execute) << QStringList{QStringLiteral("12")} + recordValues;
         QTest::addRow("password change, %s", value.name)
             << std::function<QString()>([text] { return passwordChange(QStringLiteral("3"), text); })
             << int(Operation::Execute) << QStringList{text, QStringLiteral("3")};
@@ -82,13 +82,14 @@ void tst_ClientStatements::recognisedWithItsValues_data()
             << std::function<QString()>([text] { return userNameCount(text); }) << int(Operation::Count)
             << QStringList{text};
         QTest::addRow("application name count, %s", value.name)
-            << std::function<QString()>([text] { return applicationNameCount(text); }) << int(Operation::Count)
-            << QStringList{text};
+            << std::function<QString()>([text] { return applicationNameCount(text); })
+            << int(Operation::Count) << QStringList{text};
         QTest::addRow("sign-up application, %s", value.name)
             << std::function<QString()>([text] {
                    return signUpApplication(text, text + QStringLiteral("p"), QStringLiteral("13800000000"));
                })
-            << int(Operation::Execute) << QStringList{text, text + QStringLiteral("p"), QStringLiteral("13800000000")};
+            << int(Operation::Execute)
+            << QStringList{text, text + QStringLiteral("p"), QStringLiteral("13800000000")};
     }
 
     const QDate from(2011, 6, 9);
@@ -104,10 +105,11 @@ void tst_ClientStatements::recognisedWithItsValues_data()
             << std::function<QString()>([audience] { return latestAlerts(audience); }) << int(Operation::Rows)
             << level;
         QTest::addRow("today's news, %s", kind)
-            << std::function<QString()>([audience] { return todayNews(audience); }) << int(Operation::Rows) << level;
+            << std::function<QString()>([audience] { return todayNews(audience); }) << int(Operation::Rows)
+            << level;
         QTest::addRow("alert history, %s", kind)
-            << std::function<QString()>([=] { return alertHistory(audience, from, to); }) << int(Operation::Rows)
-            << level + QStringList{midnight(from), midnight(to.addDays(1))};
+            << std::function<QString()>([=] { return alertHistory(audience, from, to); })
+            << int(Operation::Rows) << level + QStringList{midnight(from), midnight(to.addDays(1))};
     }
 }
 

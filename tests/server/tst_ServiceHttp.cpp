@@ -236,8 +236,7 @@ void tst_ServiceHttp::answerShape()
     // A result document travels as escaped text, CR LF line ends kept as references.
     res = post(
         "\"http://tempuri.org/hqsametable\"",
-        envelope("hqsametable",
-                 "<strsql>" + ClientStatements::latestAlerts({}).toStdString() + "</strsql>"));
+        envelope("hqsametable", "<strsql>" + ClientStatements::latestAlerts({}).toStdString() + "</strsql>"));
     QVERIFY(res);
     QCOMPARE(res->status, 200);
     QVERIFY2(text(res->body).contains("<hqsametableResult>&lt;NewDataSet&gt;&#xD;\n  &lt;Table&gt;&#xD;\n    "
@@ -549,10 +548,12 @@ void tst_ServiceHttp::accountTakeoverRefused()
     QCOMPARE(snapshot(), before);
 
     // From vip's own address: accepted.
-    QCOMPARE(forwardedCall(vip, "zhixing", "<sql>" + ClientStatements::passwordChange("2", "neu").toStdString() + "</sql>"),
+    QCOMPARE(forwardedCall(vip, "zhixing",
+                           "<sql>" + ClientStatements::passwordChange("2", "neu").toStdString() + "</sql>"),
              "true");
     QCOMPARE(forwardedCall(vip, "yanzheng", "<username>vip</username><userpass>neu</userpass>"), "true");
-    QCOMPARE(forwardedCall(vip, "zhixing", "<sql>" + ClientStatements::onlineRecordDelete("2").toStdString() + "</sql>"),
+    QCOMPARE(forwardedCall(vip, "zhixing",
+                           "<sql>" + ClientStatements::onlineRecordDelete("2").toStdString() + "</sql>"),
              "true");
     QCOMPARE(service.querySql("SELECT count(*) FROM userdl"), QList<QStringList>({{"0"}}));
 }

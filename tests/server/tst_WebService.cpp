@@ -277,9 +277,7 @@ void tst_WebService::statementShapes_data()
     QTest::addColumn<QString>("expected"); // answer, or for hqsametable the ids in order
     QTest::addColumn<QString>("before");   // "proved": demo's password checked; "signed in": and recorded
 
-    QTest::newRow("pages") << "hqsametable"
-                           << ClientStatements::pageAddresses()
-                           << "1"
+    QTest::newRow("pages") << "hqsametable" << ClientStatements::pageAddresses() << "1"
                            << "";
     QTest::newRow("online count") << "hqsfczjl" << onlineCount("1") << "0"
                                   << "";
@@ -292,17 +290,12 @@ void tst_WebService::statementShapes_data()
     QTest::newRow("online update") << "zhixing"
                                    << onlineUpdate("1", "demo", "demo", "2099-12-31", "127.0.0.1") << "true"
                                    << "signed in";
-    QTest::newRow("online delete, no record") << "zhixing"
-                                              << ClientStatements::onlineRecordDelete("1")
-                                              << "true"
-                                              << "";
-    QTest::newRow("online delete") << "zhixing"
-                                   << ClientStatements::onlineRecordDelete("1")
-                                   << "true"
+    QTest::newRow("online delete, no record")
+        << "zhixing" << ClientStatements::onlineRecordDelete("1") << "true"
+        << "";
+    QTest::newRow("online delete") << "zhixing" << ClientStatements::onlineRecordDelete("1") << "true"
                                    << "signed in";
-    QTest::newRow("password change") << "zhixing"
-                                     << ClientStatements::passwordChange("1", "neu")
-                                     << "true"
+    QTest::newRow("password change") << "zhixing" << ClientStatements::passwordChange("1", "neu") << "true"
                                      << "signed in";
     QTest::newRow("account count") << "hqsfczjl" << accountCount("vip") << "1"
                                    << "";
@@ -374,9 +367,9 @@ void tst_WebService::nearMissesRefused_data()
         << "select top 30 * from Tuijiangupiao where (XinXiDJ=2 or 1=1 or XinXiDJ=3)  order by id "
            "desc ";
     // The client never builds this date; a text that carries one is refused.
-    QTest::newRow("not a real date")
-        << "hqsametable"
-        << "select * from Tuijiangupiao where  nowtime>=#2024-02-30# and nowtime<=#2024-03-01#    order by id desc ";
+    QTest::newRow("not a real date") << "hqsametable"
+                                     << "select * from Tuijiangupiao where  nowtime>=#2024-02-30# and "
+                                        "nowtime<=#2024-03-01#    order by id desc ";
     QTest::newRow("unterminated quote") << "hqsfczjl"
                                         << "select * from UserTable where (StrComp(username,'demo,0)=0) ";
     QTest::newRow("right shape, wrong operation") << "zhixing"
@@ -529,8 +522,7 @@ void tst_WebService::injectionAttemptChangesNothing()
 void tst_WebService::passwordChange()
 {
     signIn();
-    QCOMPARE(proxy()->zhixing(ClientStatements::passwordChange("1", "n'eu")),
-             QStringLiteral("true"));
+    QCOMPARE(proxy()->zhixing(ClientStatements::passwordChange("1", "n'eu")), QStringLiteral("true"));
     QCOMPARE(proxy()->yanzheng("demo", "demo"), QStringLiteral("false"));
     QCOMPARE(proxy()->yanzheng("demo", "n'eu"), QStringLiteral("true"));
     // An empty password is a password too.

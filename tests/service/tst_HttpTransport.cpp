@@ -71,8 +71,9 @@ void tst_HttpTransport::concurrentCallsFromThreeThreads()
     };
     CallTally tickWorker, checkWorker, userInterface;
     std::thread tick([&] {
-        callUntilStopped(tickWorker,
-                         [&] { return ServiceClient::GetWebServiceSoap(endpoint)->ifchangetable(2) == counters; });
+        callUntilStopped(tickWorker, [&] {
+            return ServiceClient::GetWebServiceSoap(endpoint)->ifchangetable(2) == counters;
+        });
     });
     std::thread check([&] {
         callUntilStopped(checkWorker, [&] {
@@ -84,8 +85,8 @@ void tst_HttpTransport::concurrentCallsFromThreeThreads()
         stop = true;
     });
     callUntilStopped(userInterface, [&] {
-        return ServiceClient::GetWebServiceSoap(endpoint)->hqsfczjl(
-                   QStringLiteral("select * from UserTable where (StrComp(username,'demo',0)=0) ")) == userCount;
+        return ServiceClient::GetWebServiceSoap(endpoint)->hqsfczjl(QStringLiteral(
+                   "select * from UserTable where (StrComp(username,'demo',0)=0) ")) == userCount;
     });
     stopper.join();
     tick.join();
