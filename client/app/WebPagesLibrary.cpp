@@ -12,15 +12,17 @@ Tmain *WebPagesLibrary::create(PageKind kind, QWidget *hostPanel)
     // Once loaded, the library stays for the life of the process (the loader never unloads it).
     static WebPageFactoryInterface *factory = nullptr;
     if (!factory) {
-        QPluginLoader loader(QCoreApplication::applicationDirPath() +
-                             QStringLiteral("/libstock-alert-webpages.so"));
+        const QString file =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/libstock-alert-webpages.so");
+        QPluginLoader loader(file);
         QObject *plugin = loader.instance();
         factory = qobject_cast<WebPageFactoryInterface *>(plugin);
         if (!factory) {
+            // The loader's reason does not always name the file; the report does.
             const QString reason =
-                plugin ? QStringLiteral("%1 does not offer the web pages").arg(loader.fileName())
-                       : loader.errorString();
-            throw std::runtime_error(QStringLiteral("网页组件无法载入：%1").arg(reason).toStdString());
+                plugin ? QStringLiteral("the library does not offer the web pages") : loader.errorString();
+            throw std::runtime_error(
+                QStringLiteral("网页组件无法载入：%1: %2").arg(file, reason).toStdString());
         }
     }
     return factory->createWebPage(kind, hostPanel);

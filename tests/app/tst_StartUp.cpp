@@ -2,6 +2,7 @@
 #include "DefaultErrorReport.h"
 #include "ModalWindowWait.h"
 #include "NetworkState.h"
+#include "PageRegistry.h"
 #include "StartUpRun.h"
 #include "StockAlertApplication.h"
 #include "UnitGlouble.h"
@@ -39,6 +40,7 @@ private slots:
     void defaultReportText_data();
     void defaultReportText();
     void errorEscapingHandlerIsReported();
+    void missingWebPagesLibraryIsReported();
 
     void loopbackHost_data();
     void loopbackHost();
@@ -231,6 +233,26 @@ void tst_StartUp::errorEscapingHandlerIsReported()
     QCOMPARE(m_boxes->last().caption, QStringLiteral("测试系统"));
     QCOMPARE(m_boxes->last().icon, MessageBoxes::Icon::Error);
     QCOMPARE(m_boxes->last().buttons, MessageBoxes::Buttons::Ok);
+}
+
+// No web pages' library beside this program: the page button's handler reports the loader's
+// reason and the window goes on without a page.
+void tst_StartUp::missingWebPagesLibraryIsReported()
+{
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("测试系统"));
+    registerPages();
+    {
+        TFrmMain window;
+        QTest::mouseClick(window.SpeedButton5, Qt::LeftButton);
+        QCOMPARE(window.CurrentPage, nullptr);
+    }
+    QCOMPARE(m_boxes->count(), 1);
+    QCOMPARE(m_boxes->last().caption, QStringLiteral("测试系统"));
+    QCOMPARE(m_boxes->last().icon, MessageBoxes::Icon::Error);
+    QVERIFY2(m_boxes->last().text.startsWith(QStringLiteral("网页组件无法载入：")),
+             qPrintable(m_boxes->last().text));
+    QVERIFY2(m_boxes->last().text.contains(QStringLiteral("libstock-alert-webpages.so")),
+             qPrintable(m_boxes->last().text));
 }
 
 void tst_StartUp::loopbackHost_data()
