@@ -1,6 +1,7 @@
 // The login-elsewhere check on its own, against the real service: the account's login time
 // compared with the one this login recorded, and a failing call reported once at a time.
 #include "ClientServiceFixture.h"
+#include "ClosedHost.h"
 #include "LoginElsewhereCheck.h"
 #include "LoginWindowSignIn.h"
 #include "ServiceHostOverride.h"
@@ -75,7 +76,7 @@ void tst_LoginElsewhereCheck::answer()
 // failure may show one again. A check started while one runs is not started twice.
 void tst_LoginElsewhereCheck::failureIsReportedOnceAtATime()
 {
-    const ServiceHostOverride closedHost(QStringLiteral("http://127.0.0.1:9"));
+    const ServiceHostOverride closedHost(ClosedHost);
     LoginElsewhereCheck check;
     QSignalSpy applied(&check, &LoginElsewhereCheck::applied);
     int checksWhileOpen = 0;
