@@ -13,10 +13,10 @@ namespace {
 
 const std::set<std::string> flags = {"--demo", "--quiet"};
 const std::set<std::string> valued = {
-    "--db",   "--listen", "--demo-feed", "--threads",  "--code",          "--name",
-    "--op",   "--reason", "--level",     "--type",     "--text",          "--title",
-    "--body", "--time",   "--until",     "--password", "--trusted-proxy", "--max-connections-per-address",
-    "--from"};
+    "--db",   "--listen",   "--demo-feed", "--threads",  "--code",          "--name",
+    "--op",   "--reason",   "--level",     "--type",     "--text",          "--title",
+    "--body", "--time",     "--until",     "--password", "--trusted-proxy", "--max-connections-per-address",
+    "--from", "--tls-cert", "--tls-key"};
 
 std::string option(const OperatorCommands::Arguments &a, const std::string &name,
                    const std::string &fallback = {})
@@ -232,6 +232,11 @@ int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream 
     options.log = a.options.count("--quiet") == 0;
     settings.demoFeedSeconds =
         a.options.count("--demo-feed") ? integer(a.options.at("--demo-feed"), "--demo-feed") : 0;
+    bool certificate = a.options.count("--tls-cert") != 0, key = a.options.count("--tls-key") != 0;
+    if (certificate != key)
+        throw std::runtime_error("--tls-cert and --tls-key go together");
+    if (certificate)
+        options.tls = std::make_shared<TlsContext>(a.options.at("--tls-cert"), a.options.at("--tls-key"));
     settings.database = database(a);
     return ServeCommand::run(settings, out, err);
 }
@@ -284,6 +289,7 @@ std::string OperatorCommands::usage()
            "       --db postgresql://USER@HOST/DBNAME, any libpq connection URI)\n"
            "  serve [--listen HOST:PORT] [--demo-feed SECONDS] [--threads N] [--quiet]\n"
            "        [--trusted-proxy ADDRESS]... [--max-connections-per-address N]\n"
+           "        [--tls-cert FILE --tls-key FILE]   (HTTPS only; SIGHUP reads both files again)\n"
            "  init [--demo]\n"
            "  publish stock --code C --name N --op O --reason R [--level L] [--time T]\n"
            "  publish news --type T --text X [--level L] [--time T]\n"

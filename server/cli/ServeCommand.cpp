@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <ostream>
 #include <random>
 
@@ -66,6 +67,20 @@ private:
     bool stopped_ = false;
 };
 
+void reloadCertificate(TlsContext *tls, std::ostream &err)
+{
+    if (!tls) {
+        err << "SIGHUP: no certificate to reload (plain HTTP)" << std::endl;
+        return;
+    }
+    try {
+        tls->reload();
+        err << "SIGHUP: reloaded " << tls->certificateFile() << std::endl;
+    } catch (const std::exception &error) {
+        err << "SIGHUP: kept the certificate in use: " << error.what() << std::endl;
+    }
+}
+
 } // namespace
 
 int ServeCommand::run(const Settings &settings, std::ostream &out, std::ostream &err)
@@ -85,16 +100,29 @@ int ServeCommand::run(const Settings &settings, std::ostream &out, std::ostream 
     DemoFeed feed(strand, *store, std::chrono::seconds(settings.demoFeedSeconds), settings.http.log);
     if (settings.demoFeedSeconds > 0)
         feed.start();
+    // Renewed certificates are taken without a restart: open connections keep theirs.
+    net::signal_set reloadSignals(strand, SIGHUP);
+    std::function<void()> waitForReload = [&] {
+        reloadSignals.async_wait([&](boost::system::error_code error, int) {
+            if (error)
+                return;
+            reloadCertificate(settings.http.tls.get(), err);
+            waitForReload();
+        });
+    };
+    waitForReload();
     // Asio turns the signal into a handler call on the I/O context, so a signal never
-    // interrupts a request half-way. The wait is in place before anyone is told to connect.
+    // interrupts a request half-way. The waits are in place before anyone is told to connect.
     net::signal_set stopSignals(strand, SIGINT, SIGTERM);
     stopSignals.async_wait([&](boost::system::error_code error, int) {
         if (error)
             return;
         feed.stop();
+        reloadSignals.cancel();
         frontEnd.stop();
     });
-    out << "listening on http://" << settings.shownHost << ":" << port << std::endl;
+    out << "listening on " << (settings.http.tls ? "https://" : "http://") << settings.shownHost << ":"
+        << port << std::endl;
 
     frontEnd.run();
     err << "stopped\n";

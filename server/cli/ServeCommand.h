@@ -5,9 +5,10 @@
 #include <iosfwd>
 #include <string>
 
-// "serve": opens the store, answers on HTTP until SIGINT or SIGTERM, then stops taking
-// requests, lets the answers being made or written go out and returns. Stop signals and
-// the demo feed wait on the front end's I/O context: no thread of their own.
+// "serve": opens the store, answers on HTTP (or HTTPS) until SIGINT or SIGTERM, then stops
+// taking requests, lets the answers being made or written go out and returns. SIGHUP reads
+// the certificate and key again. Signals and the demo feed wait on the front end's I/O
+// context: no thread of their own.
 class ServeCommand
 {
 public:
@@ -19,7 +20,7 @@ public:
         long long demoFeedSeconds = 0; // 0: no demo feed
     };
 
-    // Prints "listening on http://HOST:PORT" to out once requests are taken, "stopped" to err
-    // at the end; returns the process exit code.
+    // Prints "listening on http://HOST:PORT" (https:// with a certificate) to out once requests are taken,
+    // "stopped" to err at the end; returns the process exit code.
     static int run(const Settings &settings, std::ostream &out, std::ostream &err);
 };

@@ -2,6 +2,7 @@
 
 #include "http/ClientAddress.h"
 #include "http/ConnectionSlots.h"
+#include "http/HttpSession.h"
 #include "http/RequestHandler.h"
 #include "http/RequestLog.h"
 
@@ -95,13 +96,23 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
             return;
         }
         socket.set_option(tcp::no_delay(true), error);
-        auto connection =
-            std::make_shared<HttpConnection>(std::move(socket), peer, *this, options.limits, options.timing);
+        auto connection = makeConnection(std::move(socket), peer);
         {
             std::lock_guard lock(connectionsMutex);
             connections.emplace(connection.get(), connection);
         }
         connection->start();
+    }
+
+    // The one place that decides between plain HTTP and TLS: the limits and deadlines are
+    // the same either way.
+    std::shared_ptr<HttpConnection> makeConnection(tcp::socket socket, const std::string &peer)
+    {
+        if (options.tls)
+            return std::make_shared<TlsHttpSession>(std::move(socket), options.tls->current(), peer, *this,
+                                                    options.limits, options.timing);
+        return std::make_shared<PlainHttpSession>(std::move(socket), nullptr, peer, *this, options.limits,
+                                                  options.timing);
     }
 
     void closed(HttpConnection *connection, const std::string &peer) override
@@ -180,7 +191,8 @@ int HttpFrontEnd::bind()
         d->acceptor.listen(net::socket_base::max_listen_connections);
         d->port = d->acceptor.local_endpoint().port();
         bool v6 = o.host.find(':') != std::string::npos;
-        d->site = "http://" + (v6 ? "[" + o.host + "]" : o.host) + ":" + std::to_string(d->port);
+        d->site = std::string(o.tls ? "https://" : "http://") + (v6 ? "[" + o.host + "]" : o.host) + ":" +
+                  std::to_string(d->port);
     } catch (const boost::system::system_error &) {
         throw std::runtime_error("cannot listen on " + o.host + ":" + std::to_string(o.port));
     }

@@ -2,6 +2,7 @@
 
 #include "http/HttpConnection.h"
 #include "http/HttpRequestParser.h"
+#include "http/TlsContext.h"
 
 #include <boost/asio/io_context.hpp>
 
@@ -12,12 +13,12 @@
 class RequestHandler;
 
 // An HTTP/1.1 server on Boost.Beast (Asio, a few threads for every connection) that has a
-// RequestHandler answer each request. Logs one line per request to standard error: time,
-// address, method, path, operation, status, milliseconds.
+// RequestHandler answer each request, in plain HTTP or, given a TlsContext, only in HTTPS. Logs one line per
+// request to standard error: time, address, method, path, operation, status, milliseconds.
 //
 // What one peer can hold is bounded: a deadline for each request's head and body, limits on
 // the head's size and field count and on the body's size (decided from the announced
-// length), and a cap on open connections per address.
+// length), a cap on open connections per address, and for HTTPS a deadline for the handshake.
 class HttpFrontEnd
 {
 public:
@@ -34,6 +35,9 @@ public:
         std::size_t connections = 10000; // lowered to what the process may open
         HttpRequestParser::Limits limits;
         HttpConnection::Timing timing;
+        // Set: every connection speaks TLS with this context's certificate (which a reload
+        // may change for later connections); null: plain HTTP.
+        std::shared_ptr<TlsContext> tls;
     };
 
     // handler must outlive the front end.
@@ -43,7 +47,7 @@ public:
     // Binds the listening socket; returns the port (the chosen one when 0 was asked).
     // Throws std::runtime_error when the address cannot be bound.
     int bind();
-    // "http://host:port" as bound (IPv6 hosts in brackets); empty before bind().
+    // "http://host:port" or "https://host:port" as bound (IPv6 hosts in brackets); empty before bind().
     std::string siteAddress() const;
     // Serves until stop() is called (from any thread) and every piece of work queued on the
     // I/O context (a signal wait, a timer) has ended.

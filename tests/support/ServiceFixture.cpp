@@ -116,7 +116,7 @@ bool ServiceFixture::serve(const QStringList &serveArgs)
     }
     // The service binds a free port itself and names it on its first line: no race for a port.
     static const QRegularExpression listening(
-        QStringLiteral("^listening on (http://127\\.0\\.0\\.1:(\\d+))"));
+        QStringLiteral("^listening on (https?://127\\.0\\.0\\.1:(\\d+))"));
     QDeadlineTimer deadline(startTimeoutMs);
     QByteArray seen;
     while (!deadline.hasExpired()) {

@@ -1,6 +1,7 @@
-#include "http/HttpConnection.h"
+#include "http/HttpSession.h"
 
 #include <boost/asio/dispatch.hpp>
+#include <boost/asio/ssl/error.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/read.hpp>
@@ -19,7 +20,8 @@ bool quietEnd(const beast::error_code &error)
 {
     return error == http::error::end_of_stream || error == net::error::eof ||
            error == net::error::connection_reset || error == net::error::operation_aborted ||
-           error == net::error::broken_pipe || error == net::error::bad_descriptor;
+           error == net::error::broken_pipe || error == net::error::bad_descriptor ||
+           error == net::ssl::error::stream_truncated;
 }
 
 const char *reason(int status)
@@ -29,26 +31,70 @@ const char *reason(int status)
 
 } // namespace
 
-HttpConnection::HttpConnection(net::ip::tcp::socket socket, std::string peer, Owner &owner,
-                               const HttpRequestParser::Limits &limits, const Timing &timing)
-    : stream_(std::move(socket)), buffer_(limits.headBytes + 4096), hold_(stream_.get_executor()),
-      peer_(std::move(peer)), owner_(owner), limits_(limits), timing_(timing)
+template <class Stream>
+HttpSession<Stream>::HttpSession(net::ip::tcp::socket socket, std::shared_ptr<net::ssl::context> tls,
+                                 std::string peer, Owner &owner, const HttpRequestParser::Limits &limits,
+                                 const Timing &timing)
+    : tls_(std::move(tls)), stream_(makeStream(std::move(socket), tls_.get())),
+      buffer_(limits.headBytes + 4096), hold_(stream_.get_executor()), peer_(std::move(peer)), owner_(owner),
+      limits_(limits), timing_(timing)
 {
 }
 
-HttpConnection::~HttpConnection()
+template <class Stream> HttpSession<Stream>::~HttpSession()
 {
     releaseSlot();
 }
 
-void HttpConnection::start()
+template <class Stream>
+Stream HttpSession<Stream>::makeStream(net::ip::tcp::socket socket, net::ssl::context *tls)
 {
-    net::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->waitForRequest(); });
+    if constexpr (overTls)
+        return Stream(beast::tcp_stream(std::move(socket)), *tls);
+    else
+        return Stream(std::move(socket));
 }
 
-void HttpConnection::stop()
+template <class Stream> beast::tcp_stream &HttpSession<Stream>::transport()
 {
-    net::dispatch(stream_.get_executor(), [self = shared_from_this()] {
+    return beast::get_lowest_layer(stream_);
+}
+
+template <class Stream> void HttpSession<Stream>::start()
+{
+    net::dispatch(stream_.get_executor(), [self = this->shared_from_this()] {
+        if constexpr (overTls)
+            self->handshake();
+        else
+            self->waitForRequest();
+    });
+}
+
+template <class Stream> void HttpSession<Stream>::handshake()
+{
+    if constexpr (overTls) {
+        // The whole handshake has one deadline, however slowly its bytes arrive: a peer that
+        // never finishes holds its slot for seconds, not for as long as it likes.
+        started_ = Clock::now();
+        transport().expires_after(timing_.handshake);
+        stream_.async_handshake(
+            net::ssl::stream_base::server, [self = this->shared_from_this()](beast::error_code error) {
+                if (!error)
+                    return self->waitForRequest();
+                // Not TLS (plain HTTP sent here), a peer that does not trust
+                // the certificate, or too slow: nothing is answered in clear,
+                // but the operator sees who it was.
+                if (!self->stopping_ && !quietEnd(error))
+                    self->owner_.log(self->peer_, nullptr, error == beast::error::timeout ? 408 : 400,
+                                     self->started_);
+                self->close();
+            });
+    }
+}
+
+template <class Stream> void HttpSession<Stream>::stop()
+{
+    net::dispatch(stream_.get_executor(), [self = this->shared_from_this()] {
         self->stopping_ = true;
         self->hold_.cancel();
         if (!self->busy_)
@@ -56,16 +102,16 @@ void HttpConnection::stop()
     });
 }
 
-void HttpConnection::waitForRequest()
+template <class Stream> void HttpSession<Stream>::waitForRequest()
 {
     if (stopping_)
         return close();
     if (buffer_.size() > 0)
         return readHead();
     // The deadline of a request starts with its first byte; before it, an idle time-out.
-    stream_.expires_after(timing_.idle);
+    transport().expires_after(timing_.idle);
     stream_.async_read_some(buffer_.prepare(4096),
-                            [self = shared_from_this()](beast::error_code error, std::size_t size) {
+                            [self = this->shared_from_this()](beast::error_code error, std::size_t size) {
                                 if (error)
                                     return self->close();
                                 self->buffer_.commit(size);
@@ -73,27 +119,27 @@ void HttpConnection::waitForRequest()
                             });
 }
 
-void HttpConnection::readHead()
+template <class Stream> void HttpSession<Stream>::readHead()
 {
     started_ = Clock::now();
-    stream_.expires_after(timing_.request);
+    transport().expires_after(timing_.request);
     parser_.emplace(limits_);
     http::async_read_header(stream_, buffer_, *parser_,
-                            [self = shared_from_this()](beast::error_code error, std::size_t) {
+                            [self = this->shared_from_this()](beast::error_code error, std::size_t) {
                                 if (error)
                                     return self->refuse(error);
                                 self->readBody();
                             });
 }
 
-void HttpConnection::readBody()
+template <class Stream> void HttpSession<Stream>::readBody()
 {
     if (parser_->is_done())
         return dispatch();
     auto expect = parser_->request().header("Expect");
     bool continueWanted =
         expect && beast::iequals(*expect, "100-continue") && parser_->request().version >= 11;
-    auto read = [self = shared_from_this()] {
+    auto read = [self = this->shared_from_this()] {
         http::async_read(self->stream_, self->buffer_, *self->parser_,
                          [self](beast::error_code error, std::size_t) {
                              if (error)
@@ -105,14 +151,14 @@ void HttpConnection::readBody()
         return read();
     static const std::string goOn = "HTTP/1.1 100 Continue\r\n\r\n";
     net::async_write(stream_, net::buffer(goOn),
-                     [self = shared_from_this(), read](beast::error_code error, std::size_t) {
+                     [self = this->shared_from_this(), read](beast::error_code error, std::size_t) {
                          if (error)
                              return self->close();
                          read();
                      });
 }
 
-void HttpConnection::refuse(const beast::error_code &error)
+template <class Stream> void HttpSession<Stream>::refuse(const beast::error_code &error)
 {
     if (error == beast::error::timeout) {
         // Too slow to send its request: no answer (the peer is not reading anyway), but
@@ -132,7 +178,7 @@ void HttpConnection::refuse(const beast::error_code &error)
     write(answer, false, nullptr);
 }
 
-void HttpConnection::dispatch()
+template <class Stream> void HttpSession<Stream>::dispatch()
 {
     busy_ = true;
     HttpRequest &request = parser_->request();
@@ -143,7 +189,7 @@ void HttpConnection::dispatch()
     if (hold.count() <= 0)
         return respond();
     hold_.expires_after(hold);
-    hold_.async_wait([self = shared_from_this()](beast::error_code error) {
+    hold_.async_wait([self = this->shared_from_this()](beast::error_code error) {
         if (error || self->stopping_) {
             self->busy_ = false;
             return self->close();
@@ -152,14 +198,15 @@ void HttpConnection::dispatch()
     });
 }
 
-void HttpConnection::respond()
+template <class Stream> void HttpSession<Stream>::respond()
 {
     const HttpRequest &request = parser_->request();
     HttpAnswer answer = owner_.answer(request);
     write(answer, parser_->keep_alive() && !stopping_, &request);
 }
 
-void HttpConnection::write(const HttpAnswer &answer, bool keepAlive, const HttpRequest *request)
+template <class Stream>
+void HttpSession<Stream>::write(const HttpAnswer &answer, bool keepAlive, const HttpRequest *request)
 {
     response_ = {};
     response_.version(request && request->version == 10 ? 10 : 11);
@@ -169,10 +216,10 @@ void HttpConnection::write(const HttpAnswer &answer, bool keepAlive, const HttpR
     response_.body() = answer.body;
     response_.keep_alive(keepAlive);
     response_.prepare_payload();
-    stream_.expires_after(timing_.write);
+    transport().expires_after(timing_.write);
     std::string address = request ? request->clientAddress : peer_;
     http::async_write(stream_, response_,
-                      [self = shared_from_this(), keepAlive, request, address,
+                      [self = this->shared_from_this(), keepAlive, request, address,
                        status = answer.status](beast::error_code error, std::size_t) {
                           self->owner_.log(address, request, status, self->started_);
                           self->busy_ = false;
@@ -184,40 +231,43 @@ void HttpConnection::write(const HttpAnswer &answer, bool keepAlive, const HttpR
                       });
 }
 
-void HttpConnection::close()
+template <class Stream> void HttpSession<Stream>::close()
 {
     // A client that reconnects the moment it sees this close must find its slot free.
     releaseSlot();
     beast::error_code ignored;
-    stream_.socket().shutdown(net::ip::tcp::socket::shutdown_send, ignored);
-    stream_.close();
+    transport().socket().shutdown(net::ip::tcp::socket::shutdown_send, ignored);
+    transport().close();
 }
 
-void HttpConnection::releaseSlot()
+template <class Stream> void HttpSession<Stream>::releaseSlot()
 {
     if (std::exchange(released_, true))
         return;
     owner_.closed(this, peer_);
 }
 
-void HttpConnection::lingerThenClose()
+template <class Stream> void HttpSession<Stream>::lingerThenClose()
 {
     // The peer may still be sending what was refused (a body over the limit). Closing with
     // unread data would reset the connection and could destroy the answer before the peer
     // read it, so read and drop what still comes, for a moment.
     beast::error_code ignored;
-    stream_.socket().shutdown(net::ip::tcp::socket::shutdown_send, ignored);
-    stream_.expires_after(std::chrono::seconds(1));
+    transport().socket().shutdown(net::ip::tcp::socket::shutdown_send, ignored);
+    transport().expires_after(std::chrono::seconds(1));
     drain();
 }
 
-void HttpConnection::drain()
+template <class Stream> void HttpSession<Stream>::drain()
 {
     buffer_.clear();
     stream_.async_read_some(buffer_.prepare(4096),
-                            [self = shared_from_this()](beast::error_code error, std::size_t) {
+                            [self = this->shared_from_this()](beast::error_code error, std::size_t) {
                                 if (error)
                                     return self->close();
                                 self->drain();
                             });
 }
+
+template class HttpSession<beast::tcp_stream>;
+template class HttpSession<beast::ssl_stream<beast::tcp_stream>>;
