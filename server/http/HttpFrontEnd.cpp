@@ -10,6 +10,7 @@
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
+#include <boost/beast/core/string.hpp>
 
 #include <algorithm>
 #include <mutex>
@@ -18,6 +19,7 @@
 #include <unordered_map>
 
 namespace net = boost::asio;
+namespace beast = boost::beast;
 using tcp = net::ip::tcp;
 
 namespace {
@@ -87,10 +89,13 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
         std::string peer = ClientAddress::normalise(remote.address().to_string()).value_or("?");
         if (!slots.take(peer, addresses.trusted(peer))) {
             // A short answer without waiting for the request; a full send buffer just drops it.
+            // A TLS peer could not read it, and a handshake for it would cost what the cap
+            // saves: that connection just closes.
             static const std::string busy =
                 "HTTP/1.1 503 Service Unavailable\r\nConnection: close\r\nContent-Length: 0\r\n\r\n";
             socket.non_blocking(true, error);
-            socket.send(net::buffer(busy), 0, error);
+            if (!options.tls)
+                socket.send(net::buffer(busy), 0, error);
             socket.close(error);
             log(peer, nullptr, 503, std::chrono::steady_clock::now());
             return;
@@ -148,6 +153,9 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
         if (!address)
             return false;
         request.clientAddress = *address;
+        auto forwardedProto = request.header("X-Forwarded-Proto");
+        request.secure = options.tls || (addresses.trusted(request.peerAddress) && forwardedProto &&
+                                         beast::iequals(*forwardedProto, "https"));
         return true;
     }
 

@@ -16,6 +16,10 @@ struct HttpRequest
     std::string body;
     std::string peerAddress;   // the connection's other end
     std::string clientAddress; // peerAddress, or the forwarded address a trusted proxy added
+    // Whether the client reached the service over TLS: this connection's own, or a trusted
+    // proxy's that ended TLS and said so with X-Forwarded-Proto. Addresses the service hands
+    // out (pages, the service description) use the same scheme.
+    bool secure = false;
 
     // The first header of that name (any letter case).
     std::optional<std::string> header(const std::string &name) const;

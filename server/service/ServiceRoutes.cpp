@@ -81,7 +81,7 @@ HttpAnswer ServiceRoutes::route(const HttpRequest &request)
 std::string ServiceRoutes::siteAddress(const HttpRequest &request) const
 {
     std::string host = request.header("Host").value_or("");
-    return plainHost(host) ? "http://" + host : fallbackSite_;
+    return plainHost(host) ? (request.secure ? "https://" : "http://") + host : fallbackSite_;
 }
 
 HttpAnswer ServiceRoutes::soapCall(const HttpRequest &request)

@@ -15,7 +15,8 @@ class ServiceRoutes : public RequestHandler
 public:
     explicit ServiceRoutes(Store &store);
 
-    // The site address ("http://host:port") used when a request's Host header is unusable.
+    // The site address ("http://host:port", "https://...") used when a request's Host header
+    // is unusable.
     void setFallbackSite(std::string site) { fallbackSite_ = std::move(site); }
 
     // How long to hold the request first: password checks from an address that has failed

@@ -139,6 +139,8 @@ private slots:
     void logHasNoSecrets();
     void forwardedFor_data();
     void forwardedFor();
+    void forwardedScheme_data();
+    void forwardedScheme();
     void accountTakeoverRefused();
     void nulRefused_data();
     void nulRefused();
@@ -511,6 +513,37 @@ void tst_ServiceHttp::forwardedFor()
     QCOMPARE(res->status, status);
     if (status == 200)
         QCOMPARE(text(res->body), address);
+}
+
+void tst_ServiceHttp::forwardedScheme_data()
+{
+    QTest::addColumn<bool>("throughTrustedProxy");
+    QTest::addColumn<QString>("forwardedProto"); // empty: no header
+    QTest::addColumn<QString>("scheme");
+
+    QTest::newRow("TLS ended at the trusted proxy") << true << "https" << "https";
+    QTest::newRow("trusted proxy, plain") << true << "http" << "http";
+    QTest::newRow("trusted proxy, no header") << true << "" << "http";
+    QTest::newRow("untrusted peer claims TLS") << false << "https" << "http";
+}
+
+// Addresses the service hands out (here the service description's) keep the scheme the
+// subscriber used, so a client that came over TLS is not sent to plain HTTP.
+void tst_ServiceHttp::forwardedScheme()
+{
+    QFETCH(bool, throughTrustedProxy);
+    QFETCH(QString, forwardedProto);
+    QFETCH(QString, scheme);
+    quint16 port = throughTrustedProxy ? proxied().port() : service->port();
+    httplib::Client caller("127.0.0.1", port);
+    httplib::Headers headers;
+    if (!forwardedProto.isEmpty())
+        headers.emplace("X-Forwarded-Proto", forwardedProto.toStdString());
+    auto res = caller.Get("/WebService.asmx?wsdl", headers);
+    QVERIFY(res);
+    QCOMPARE(res->status, 200);
+    QString location = scheme + "://127.0.0.1:" + QString::number(port) + "/WebService.asmx";
+    QVERIFY2(text(res->body).contains("location=\"" + location + "\""), qPrintable(location));
 }
 
 void tst_ServiceHttp::accountTakeoverRefused()

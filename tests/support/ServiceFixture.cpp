@@ -8,6 +8,8 @@
 
 #include <sqlite3.h>
 
+#include <csignal>
+
 namespace {
 
 // Bounds for the service to start and to stop: generous, since a loaded CI machine is slow.
@@ -67,6 +69,11 @@ void ServiceFixture::kill()
 {
     process_.kill();
     process_.waitForFinished(10000);
+}
+
+bool ServiceFixture::sendSignal(int number)
+{
+    return process_.state() == QProcess::Running && ::kill(pid_t(process_.processId()), number) == 0;
 }
 
 QString ServiceFixture::servicePath()

@@ -60,9 +60,12 @@ public:
     int stop();
     // Ends the service at once (SIGKILL), as the loss of its machine would.
     void kill();
+    // Sends a signal to the service (SIGHUP: read the certificate again); false when it is
+    // not running.
+    bool sendSignal(int number);
     QString errorString() const { return error_; }
 
-    QString host() const { return host_; } // "http://127.0.0.1:PORT"
+    QString host() const { return host_; } // "http://127.0.0.1:PORT" (https:// given --tls-cert)
     QString endpoint() const { return host_ + QStringLiteral("/WebService.asmx"); }
     quint16 port() const { return port_; }
     QString dbPath() const { return dbPath_; } // a file, or a postgresql:// URI
