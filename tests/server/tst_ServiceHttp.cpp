@@ -521,10 +521,14 @@ void tst_ServiceHttp::forwardedScheme_data()
     QTest::addColumn<QString>("forwardedProto"); // empty: no header
     QTest::addColumn<QString>("scheme");
 
-    QTest::newRow("TLS ended at the trusted proxy") << true << "https" << "https";
-    QTest::newRow("trusted proxy, plain") << true << "http" << "http";
-    QTest::newRow("trusted proxy, no header") << true << "" << "http";
-    QTest::newRow("untrusted peer claims TLS") << false << "https" << "http";
+    QTest::newRow("TLS ended at the trusted proxy") << true << "https"
+                                                    << "https";
+    QTest::newRow("trusted proxy, plain") << true << "http"
+                                          << "http";
+    QTest::newRow("trusted proxy, no header") << true << ""
+                                              << "http";
+    QTest::newRow("untrusted peer claims TLS") << false << "https"
+                                               << "http";
 }
 
 // Addresses the service hands out (here the service description's) keep the scheme the

@@ -10,7 +10,8 @@ TestCertificates::TestCertificates(const QString &authorityName)
         return;
     }
     openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days",
-             "2", "-subj", "/CN=" + authorityName, "-keyout", dir_.filePath("ca.key"), "-out", authorityFile()});
+             "2", "-subj", "/CN=" + authorityName, "-keyout", dir_.filePath("ca.key"), "-out",
+             authorityFile()});
 }
 
 QString TestCertificates::authorityFile() const

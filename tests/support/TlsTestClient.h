@@ -32,6 +32,7 @@ private:
     bool readAnswer(QByteArray &answer);
     void fail(const QString &what);
 
+    quint16 port_;
     int fd_ = -1;
     SSL_CTX *context_ = nullptr;
     SSL *ssl_ = nullptr;
