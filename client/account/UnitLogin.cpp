@@ -1,4 +1,5 @@
 #include "UnitLogin.h"
+#include "CertificateRefused.h"
 
 #include "ClientStatements.h"
 #include "DefaultErrorReport.h"
@@ -226,6 +227,8 @@ void TFrmLogin::FormCreate()
         UnitGlouble.MarketFundsUrl = field("dpzjurl");
         UnitGlouble.ResearchTitle = field("yjbgmc");
         UnitGlouble.ResearchUrl = field("yjbgurl");
+    } catch (const CertificateRefused &refused) {
+        failConfiguration(refused.message());
     } catch (const std::exception &) {
         failConfiguration(ConfigurationUnreadable);
     }
@@ -308,9 +311,10 @@ void TFrmLogin::signIn()
             TextConversions::dateCut(trim(m_document->fieldText(0, QStringLiteral("reachtime"))));
         UnitGlouble.UserLevel = QStringLiteral("3");
         UnitGlouble.UserLevel = trim(m_document->fieldText(0, QStringLiteral("UserDJ")));
-    } catch (const std::exception &) {
-        MessageBoxes::application(ConfigurationUnreadable, SystemErrorCaption, MessageBoxes::Icon::Error,
-                                  MessageBoxes::Buttons::Ok, this);
+    } catch (const std::exception &error) {
+        const auto *refused = dynamic_cast<const CertificateRefused *>(&error);
+        MessageBoxes::application(refused ? refused->message() : ConfigurationUnreadable, SystemErrorCaption,
+                                  MessageBoxes::Icon::Error, MessageBoxes::Buttons::Ok, this);
         done(mrCancel);
         return;
     }

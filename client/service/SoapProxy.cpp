@@ -1,5 +1,6 @@
 #include "SoapProxy.h"
 
+#include "CertificateRefused.h"
 #include "HttpTransport.h"
 #include "SoapAnswer.h"
 #include "TextConversions.h"
@@ -69,6 +70,8 @@ QString SoapProxy::call(const char *operation, std::initializer_list<Parameter> 
     HttpResponse response;
     try {
         response = HttpTransport::post(endpointUrl, headers, xml);
+    } catch (const CertificateRefused &) {
+        throw; // its own words for the subscriber
     } catch (const std::exception &error) {
         fail(QStringLiteral("%1 - URL:%2 - SOAPAction:%3")
                  .arg(QString::fromUtf8(error.what()), endpointUrl, action));
