@@ -1,14 +1,19 @@
 #include "WebPage.h"
 
+#include "CertificateTrust.h"
+#include "ServiceClient.h"
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QNetworkProxyFactory>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEngineCertificateError>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -21,6 +26,24 @@ static void registerArtwork()
 }
 
 namespace {
+
+// The web view takes the proxy from the system's configuration (https_proxy, no_proxy and
+// the desktop's settings) only when asked to, and must be asked before its first page.
+void useSystemProxies()
+{
+    static const bool asked = [] {
+        QNetworkProxyFactory::setUseSystemConfiguration(true);
+        return true;
+    }();
+    Q_UNUSED(asked);
+}
+
+bool onServiceHost(const QUrl &url)
+{
+    const QUrl service(ServiceClient::serviceHost());
+    return url.scheme() == service.scheme() && url.host() == service.host() &&
+           url.port(443) == service.port(443);
+}
 
 QVBoxLayout *fillingLayout(QWidget *parent)
 {
@@ -35,6 +58,7 @@ QVBoxLayout *fillingLayout(QWidget *parent)
 WebPage::WebPage(const Traits &traits) : m_traits(traits)
 {
     registerArtwork();
+    useSystemProxies();
     m_pageLayout = fillingLayout(this);
 
     QWidget *viewHolder = this;
@@ -93,6 +117,8 @@ WebPage::WebPage(const Traits &traits) : m_traits(traits)
     else
         connect(WebBrowser1, &QWebEngineView::loadFinished, this, &WebPage::WebBrowser1DocumentComplete);
     connect(WebBrowser1->page(), &QWebEnginePage::newWindowRequested, this, &WebPage::WebBrowser1NewWindow2);
+    connect(WebBrowser1->page(), &QWebEnginePage::certificateError, this,
+            &WebPage::WebBrowser1CertificateError);
     if (m_traits.lastStatusText)
         connect(WebBrowser1->page(), &QWebEnginePage::linkHovered, this,
                 &WebPage::WebBrowser1StatusTextChange);
@@ -216,4 +242,21 @@ bool WebPage::isInsideWebBrowser(QObject *object) const
         if (widget == WebBrowser1)
             return true;
     return false;
+}
+
+// The view verifies against the system's store and cannot be given another authority, so it
+// asks here about a certificate it could not place. Only the service's own host may be
+// vouched for by the client's extra authorities, after a full check of its own; anything
+// else is refused, and no page can be told to go on regardless.
+void WebPage::WebBrowser1CertificateError(const QWebEngineCertificateError &error)
+{
+    QWebEngineCertificateError decision = error; // shares the pending request
+    QList<QByteArray> chain;
+    for (const QSslCertificate &certificate : error.certificateChain())
+        chain << certificate.toDer();
+    if (error.type() == QWebEngineCertificateError::CertificateAuthorityInvalid &&
+        onServiceHost(error.url()) && CertificateTrust::verifiedByExtraAuthorities(chain, error.url().host()))
+        decision.acceptCertificate();
+    else
+        decision.rejectCertificate();
 }

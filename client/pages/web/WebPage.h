@@ -9,6 +9,7 @@ class QEvent;
 class QProgressBar;
 class QTimer;
 class QVBoxLayout;
+class QWebEngineCertificateError;
 class QWebEngineNewWindowRequest;
 class QWebEngineView;
 
@@ -61,6 +62,7 @@ public slots:
     void WebBrowser1DownloadComplete();
     void WebBrowser1NewWindow2(QWebEngineNewWindowRequest &request);
     void WebBrowser1StatusTextChange(const QString &text);
+    void WebBrowser1CertificateError(const QWebEngineCertificateError &error);
 
 protected:
     explicit WebPage(const Traits &traits);
