@@ -31,6 +31,14 @@ const std::vector<const char *> newsTexts = {
     "半导体板块回调，注意控制仓位。",
 };
 
+// Each demo account's password is its name.
+struct Account
+{
+    const char *name;
+    int level;
+};
+const std::vector<Account> accounts = {{"demo", 2}, {"vip", 1}, {"member", 3}};
+
 std::string at(int daysFromToday, const char *clock)
 {
     return DateTimeText::midnight(daysFromToday).substr(0, 11) + clock;
@@ -58,9 +66,8 @@ void DemoData::seed(Store &store)
              std::string("/pages/profiles.html"), std::string("大盘资金"), std::string("/pages/funds.html"),
              std::string("研究报告"), std::string("/pages/research.html")});
     });
-    store.addUser("demo", "demo", 2, "2099-12-31");
-    store.addUser("vip", "vip", 1, "2099-12-31");
-    store.addUser("member", "member", 3, "2099-12-31");
+    for (const Account &account : accounts)
+        store.addUser(account.name, account.name, account.level, "2099-12-31");
 
     auto stock = [&](int day, const char *clock, int s, const char *op, const char *reason, int level) {
         store.publish("Tuijiangupiao",
@@ -99,6 +106,15 @@ void DemoData::seed(Store &store)
     store.publish("smjm",
                   {{"nowtime", at(0, "00:00:01")}, {"bt", "绝密：某机构调研纪要"}, {"nr", "仅供会员参考。"}},
                   3);
+}
+
+std::string DemoData::accountsText()
+{
+    std::string text;
+    for (const Account &account : accounts)
+        text += (text.empty() ? "" : ", ") + std::string(account.name) + "/" + account.name + " (" +
+                std::to_string(account.level) + ")";
+    return text;
 }
 
 std::string DemoData::publishRandomItem(Store &store, std::mt19937 &random)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <random>
+#include <string>
 
 class Store;
 
@@ -16,6 +17,8 @@ class DemoData
 {
 public:
     static void seed(Store &store);
+    // The demo accounts as "name/password (level)", for telling the operator.
+    static std::string accountsText();
     // Publishes one plausible stock alert or live-news item; returns a line describing it.
     static std::string publishRandomItem(Store &store, std::mt19937 &random);
 };

@@ -1,9 +1,15 @@
 #include "cli/OperatorCommands.h"
 
 #include "cli/DemoData.h"
+#include "cli/PasswordInput.h"
 #include "cli/ServeCommand.h"
+#include "cli/StreamOptions.h"
+#include "service/ConfigurationCatalogue.h"
+#include "service/PublishDesk.h"
 #include "store/DateTimeText.h"
+#include "store/OperatorAccounts.h"
 #include "store/Store.h"
+#include "store/StoredConfiguration.h"
 #include "store/Stream.h"
 
 #include <iostream>
@@ -16,7 +22,7 @@ const std::set<std::string> valued = {
     "--db",   "--listen",   "--demo-feed", "--threads",  "--code",          "--name",
     "--op",   "--reason",   "--level",     "--type",     "--text",          "--title",
     "--body", "--time",     "--until",     "--password", "--trusted-proxy", "--max-connections-per-address",
-    "--from", "--tls-cert", "--tls-key"};
+    "--from", "--tls-cert", "--tls-key",   "--to",       "--admin-listen",  "--log-format"};
 
 std::string option(const OperatorCommands::Arguments &a, const std::string &name,
                    const std::string &fallback = {})
@@ -47,9 +53,12 @@ long long integer(const std::string &text, const std::string &what)
     return value;
 }
 
+// A level that exists (a subscriber's or an item's).
 int level(const OperatorCommands::Arguments &a)
 {
-    return int(integer(option(a, "--level", "3"), "--level"));
+    long long value = integer(option(a, "--level", std::to_string(Stream::publicLevel)), "--level");
+    PublishDesk::checkLevelExists(value);
+    return int(value);
 }
 
 std::string database(const OperatorCommands::Arguments &a)
@@ -70,21 +79,18 @@ std::string password(const OperatorCommands::Arguments &a, size_t position)
         return a.words[position];
     if (a.options.count("--password"))
         return a.options.at("--password");
-    std::string line;
-    if (!std::getline(std::cin, line))
-        throw std::runtime_error("no password given (argument or one line on standard input)");
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
+    return PasswordInput::readLine(std::cerr);
 }
 
 std::vector<std::pair<std::string, std::string>> streamColumns(const Stream &stream,
                                                                const OperatorCommands::Arguments &a)
 {
     std::vector<std::pair<std::string, std::string>> columns;
-    for (const Stream::Column &column : stream.columns)
-        if (a.options.count(column.option))
-            columns.emplace_back(column.name, a.options.at(column.option));
+    for (const Stream::Column &column : stream.columns) {
+        std::string name = StreamOptions::optionFor(column.name);
+        if (a.options.count(name))
+            columns.emplace_back(column.name, a.options.at(name));
+    }
     return columns;
 }
 
@@ -101,9 +107,10 @@ int publish(const OperatorCommands::Arguments &a, std::ostream &out)
     const Stream &stream = streamOf(a);
     for (const Stream::Column &column : stream.columns)
         if (column.required)
-            required(a, column.option);
+            required(a, StreamOptions::optionFor(column.name));
+    int itemLevel = level(a);
     auto store = Store::open(database(a));
-    auto id = store->publish(stream.table, streamColumns(stream, a), level(a));
+    auto id = PublishDesk(*store).publish(stream, streamColumns(stream, a), itemLevel);
     out << "published " << a.words[1] << " " << id << "\n";
     return 0;
 }
@@ -118,7 +125,7 @@ int revise(const OperatorCommands::Arguments &a, std::ostream &out)
     if (a.options.count("--level"))
         newLevel = level(a);
     auto store = Store::open(database(a));
-    store->revise(stream.table, id, streamColumns(stream, a), newLevel);
+    PublishDesk(*store).revise(stream, id, streamColumns(stream, a), newLevel);
     out << "revised " << a.words[1] << " " << id << "\n";
     return 0;
 }
@@ -135,6 +142,8 @@ void printRows(const std::vector<SqlRow> &rows, std::ostream &out)
 int user(const OperatorCommands::Arguments &a, std::ostream &out)
 {
     std::string sub = a.words.size() > 1 ? a.words[1] : "";
+    if (sub == "add")
+        level(a); // a wrong level is refused before a password is asked for
     auto store = Store::open(database(a));
     if (sub == "list") {
         out << "id\tusername\tlevel\tpaid until\tlogin time\tlogin address\n";
@@ -172,7 +181,26 @@ int applications(const OperatorCommands::Arguments &a, std::ostream &out)
         out << "approved " << a.words[2] << " (id " << id << ")\n";
         return 0;
     }
-    throw std::runtime_error("applications: list, or approve NAME [--level N] [--until DATE]");
+    if (sub == "reject" && a.words.size() > 2) {
+        store->rejectApplication(a.words[2]);
+        out << "rejected " << a.words[2] << "\n";
+        return 0;
+    }
+    throw std::runtime_error("applications: list, approve NAME [--level N] [--until DATE] or reject NAME");
+}
+
+// A fresh service must answer the clients' configuration load at once: every setting that
+// has no row yet gets its initial value.
+void writeInitialConfiguration(Store &store)
+{
+    StoredConfiguration configuration(store);
+    bool systemRow = configuration.hasRow("Sys_pz"), pageRow = configuration.hasRow("Sys_url");
+    for (const auto &setting : ConfigurationCatalogue::all()) {
+        bool present = std::string(setting.table) == "Sys_pz" ? systemRow : pageRow;
+        if (!present)
+            configuration.set(setting.table, setting.column,
+                              ConfigurationCatalogue::stored(setting, setting.initial));
+    }
 }
 
 int init(const OperatorCommands::Arguments &a, std::ostream &out)
@@ -186,9 +214,101 @@ int init(const OperatorCommands::Arguments &a, std::ostream &out)
         if (seeded)
             throw std::runtime_error("the database already holds data; demo data goes into a new one");
         DemoData::seed(*store);
+        out << "initialised " << store->description() << " with demo data\n"
+            << "demo accounts (name/password, level): " << DemoData::accountsText() << "\n"
+            << "anyone who reads this can sign in with them: remove them (user remove NAME) before the "
+               "service faces the internet\n";
+        return 0;
     }
-    out << "initialised " << store->description() << (a.options.count("--demo") ? " with demo data" : "")
-        << "\n";
+    writeInitialConfiguration(*store);
+    out << "initialised " << store->description() << " (settings: config show)\n";
+    return 0;
+}
+
+// Line breaks and other control characters of a stored value shown as escapes, so one
+// setting stays one line.
+std::string oneLine(const std::string &text)
+{
+    std::string shown;
+    for (unsigned char c : text) {
+        if (c == '\n')
+            shown += "\\n";
+        else if (c == '\r')
+            shown += "\\r";
+        else if (c == '\t')
+            shown += "\\t";
+        else if (c < 0x20 || c == 0x7f)
+            shown += "?";
+        else
+            shown += char(c);
+    }
+    return shown;
+}
+
+int config(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    std::string sub = a.words.size() > 1 ? a.words[1] : "show";
+    auto store = Store::open(database(a));
+    StoredConfiguration configuration(*store);
+    if (sub == "show" && a.words.size() <= 2) {
+        SqlRow system = configuration.row("Sys_pz"), pages = configuration.row("Sys_url");
+        for (const auto &setting : ConfigurationCatalogue::all()) {
+            const SqlRow &row = std::string(setting.table) == "Sys_pz" ? system : pages;
+            std::optional<std::string> value;
+            for (const SqlField &field : row)
+                if (field.name == setting.column && !std::holds_alternative<std::monostate>(field.value))
+                    value = ConfigurationCatalogue::shown(setting, field.value);
+            out << setting.name << " = " << (value ? oneLine(*value) : "(not set)") << "\n    "
+                << setting.meaning << "\n";
+        }
+        return 0;
+    }
+    if (sub == "set" && a.words.size() == 4) {
+        const auto *setting = ConfigurationCatalogue::named(a.words[2]);
+        if (!setting)
+            throw std::runtime_error("no setting " + a.words[2] + " (config show lists them)");
+        const std::string &value = a.words[3];
+        if (auto why = ConfigurationCatalogue::refusal(*setting, value))
+            throw std::runtime_error(std::string(setting->name) + " takes " + *why);
+        configuration.set(setting->table, setting->column, ConfigurationCatalogue::stored(*setting, value));
+        out << "set " << setting->name << "\n";
+        return 0;
+    }
+    throw std::runtime_error("config: show, or set NAME VALUE");
+}
+
+int operators(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    std::string sub = a.words.size() > 1 ? a.words[1] : "list";
+    if (a.options.count("--password") || (sub == "add" && a.words.size() > 3))
+        throw std::runtime_error("an operator's password is read from standard input only");
+    auto store = Store::open(database(a));
+    OperatorAccounts accounts(*store);
+    if (sub == "list" && a.words.size() <= 2) {
+        out << "id\tname\tadded\n";
+        printRows(accounts.list(), out);
+        return 0;
+    }
+    if (a.words.size() != 3)
+        throw std::runtime_error("operator: add NAME, remove NAME or list");
+    const std::string &name = a.words[2];
+    if (sub == "add") {
+        accounts.add(name, PasswordInput::readLine(std::cerr));
+        out << "added operator " << name << "\n";
+    } else if (sub == "remove") {
+        accounts.remove(name);
+        out << "removed operator " << name << "\n";
+    } else
+        throw std::runtime_error("operator: add NAME, remove NAME or list");
+    return 0;
+}
+
+int backup(const OperatorCommands::Arguments &a, std::ostream &out)
+{
+    std::string target = required(a, "--to");
+    auto store = Store::open(database(a));
+    store->backupTo(target);
+    out << "backed up " << store->description() << " into " << target << "\n";
     return 0;
 }
 
@@ -299,8 +419,13 @@ std::string OperatorCommands::usage()
            "  user add NAME [PASSWORD] [--level L] [--until yyyy-mm-dd]\n"
            "  user list | user remove NAME | user passwd NAME [PASSWORD]\n"
            "  applications list | applications approve NAME [--level L] [--until yyyy-mm-dd]\n"
+           "  applications reject NAME\n"
+           "  config show | config set NAME VALUE   (the settings the clients read)\n"
+           "  operator add NAME | operator remove NAME | operator list   (web console accounts)\n"
+           "  backup --to FILE   (a consistent copy of a live SQLite database)\n"
            "  copy --from FILE   (everything of an SQLite database into a new --db, e.g. PostgreSQL)\n"
-           "A password left out is read as one line from standard input.\n";
+           "Levels are 1 to 3 (3: public). A password left out is read as one line from standard input;\n"
+           "an operator's password only from there.\n";
 }
 
 int OperatorCommands::run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
@@ -322,6 +447,12 @@ int OperatorCommands::run(const std::vector<std::string> &args, std::ostream &ou
             return applications(a, out);
         if (command == "copy")
             return copy(a, out);
+        if (command == "config")
+            return config(a, out);
+        if (command == "operator")
+            return operators(a, out);
+        if (command == "backup")
+            return backup(a, out);
         if (command == "help" || command.empty()) {
             (command.empty() ? err : out) << usage();
             return command.empty() ? 2 : 0;

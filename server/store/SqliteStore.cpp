@@ -3,6 +3,8 @@
 #include "store/SqliteConnection.h"
 #include "store/Stream.h"
 
+#include <sqlite3.h>
+
 #include <filesystem>
 #include <stdexcept>
 #include <unistd.h>
@@ -111,6 +113,11 @@ void SqliteStore::upgradeSchema()
                 "CREATE TABLE IF NOT EXISTS LoginFailure(address TEXT PRIMARY KEY, forgivenAt REAL NOT NULL) "
                 "WITHOUT ROWID;\n"
                 "CREATE INDEX IF NOT EXISTS LoginFailure_forgivenAt ON LoginFailure(forgivenAt);");
+            c.script("CREATE TABLE IF NOT EXISTS Operator(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, "
+                     "passhash TEXT NOT NULL, created DATETIME);\n"
+                     "CREATE TABLE IF NOT EXISTS OperatorAudit(id INTEGER PRIMARY KEY AUTOINCREMENT, actedAt "
+                     "DATETIME NOT "
+                     "NULL, operatorName TEXT NOT NULL, address TEXT NOT NULL, action TEXT NOT NULL);");
             bool holder = false;
             for (const SqlRow &row : c.query("PRAGMA table_info(userdl)"))
                 holder = holder || sqlValueText(row[1].value) == "holderip";
@@ -118,4 +125,52 @@ void SqliteStore::upgradeSchema()
                 c.script("ALTER TABLE userdl ADD COLUMN holderip TEXT;");
         });
     });
+}
+
+namespace {
+
+// Closes a handle sqlite3_open_v2 gave, even one it gave with an error.
+struct SqliteHandle
+{
+    sqlite3 *db = nullptr;
+    ~SqliteHandle() { sqlite3_close(db); }
+    void open(const std::string &path, int flags)
+    {
+        if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK)
+            throw std::runtime_error("cannot open " + path + ": " + sqlite3_errmsg(db));
+        sqlite3_busy_timeout(db, 10000);
+    }
+};
+
+} // namespace
+
+void SqliteStore::backupTo(const std::string &file)
+{
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    if (fs::equivalent(file, path_, ignored))
+        throw std::runtime_error("the backup must go to another file than the database");
+    // Written beside the target and renamed at the end: a backup cut short never looks whole.
+    std::string partial = file + ".partial";
+    fs::remove(partial, ignored);
+    {
+        SqliteHandle source, target;
+        source.open(path_, SQLITE_OPEN_READONLY);
+        target.open(partial, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        fs::permissions(partial, fs::perms::owner_read | fs::perms::owner_write, ignored);
+        sqlite3_backup *backup = sqlite3_backup_init(target.db, "main", source.db, "main");
+        if (!backup)
+            throw std::runtime_error(std::string("cannot start the backup: ") + sqlite3_errmsg(target.db));
+        // All pages in one step: one read transaction, so the copy is the database at one
+        // moment; in WAL mode writers go on meanwhile.
+        int rc = sqlite3_backup_step(backup, -1);
+        sqlite3_backup_finish(backup);
+        if (rc != SQLITE_DONE) {
+            fs::remove(partial, ignored);
+            throw std::runtime_error(std::string("backup failed: ") + sqlite3_errstr(rc));
+        }
+        // The copy stands on its own: no -wal file beside it.
+        sqlite3_exec(target.db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    }
+    fs::rename(partial, file);
 }

@@ -14,6 +14,7 @@ public:
     std::string description() const override { return path_; }
     void createSchema() override;
     void upgradeSchema() override;
+    void backupTo(const std::string &file) override;
 
 protected:
     std::unique_ptr<DatabaseConnection> connect() override;

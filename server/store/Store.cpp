@@ -21,9 +21,9 @@ std::int64_t insertedId(const std::vector<SqlRow> &rows)
 
 // Copied in this order: items before ChangeCounter, whose rows replace what the triggers
 // counted while the items came in.
-const char *const copiedTables[] = {"Sys_pz", "Sys_url",       "UserTable",    "NewUser",
-                                    "userdl", "Tuijiangupiao", "spzx",         "smnc",
-                                    "smjm",   "PasswordProof", "ChangeCounter"};
+const char *const copiedTables[] = {"Sys_pz",        "Sys_url",  "UserTable",    "NewUser", "userdl",
+                                    "Tuijiangupiao", "spzx",     "smnc",         "smjm",    "PasswordProof",
+                                    "ChangeCounter", "Operator", "OperatorAudit"};
 
 bool truth(const SqlValue &value)
 {
@@ -215,6 +215,51 @@ std::vector<SqlRow> Store::listUsers()
     });
 }
 
+std::vector<SqlRow> Store::findUsers(const std::string &text, int limit)
+{
+    // Not LIKE: a "%" or "_" in the text is looked for as it is. replace() is in both databases.
+    return with([&](DatabaseConnection &c) {
+        return c.query(
+            "SELECT u.id, u.username, u.UserDJ, u.reachtime, d.userdlsj, d.userdlip FROM UserTable u "
+            "LEFT JOIN userdl d ON d.userid = u.id "
+            "WHERE ?1 = '' OR replace(u.username, ?1, '') <> u.username ORDER BY u.id LIMIT ?2",
+            {text, std::int64_t(limit)});
+    });
+}
+
+void Store::updateUser(const std::string &username, std::optional<int> level,
+                       std::optional<std::string> reachtime)
+{
+    std::optional<std::string> until;
+    if (reachtime)
+        until = checkedTime(*reachtime);
+    with([&](DatabaseConnection &c) {
+        c.transaction([&] {
+            if (!c.scalar("SELECT id FROM UserTable WHERE username=?1", {username}))
+                throw std::runtime_error("no user " + username);
+            if (level)
+                c.execute("UPDATE UserTable SET UserDJ=?1 WHERE username=?2",
+                          {std::int64_t(*level), username});
+            if (until)
+                c.execute("UPDATE UserTable SET reachtime=?1 WHERE username=?2", {*until, username});
+        });
+    });
+}
+
+std::int64_t Store::subscribersAtLevel(int level)
+{
+    auto count = with([&](DatabaseConnection &c) {
+        return c.scalar("SELECT count(*) FROM UserTable WHERE UserDJ=?1", {std::int64_t(level)});
+    });
+    return count ? std::get<std::int64_t>(*count) : 0;
+}
+
+std::int64_t Store::onlineCount()
+{
+    auto count = with([](DatabaseConnection &c) { return c.scalar("SELECT count(*) FROM userdl"); });
+    return count ? std::get<std::int64_t>(*count) : 0;
+}
+
 std::vector<SqlRow> Store::listApplications()
 {
     return with([](DatabaseConnection &c) {
@@ -243,6 +288,46 @@ std::int64_t Store::approveApplication(const std::string &username, int level, c
             return id;
         });
     });
+}
+
+void Store::rejectApplication(const std::string &username)
+{
+    with([&](DatabaseConnection &c) {
+        if (c.execute("DELETE FROM NewUser WHERE usetrname=?1", {username}) == 0)
+            throw std::runtime_error("no application of " + username);
+    });
+}
+
+std::vector<SqlRow> Store::latestItems(const std::string &table, int limit)
+{
+    const Stream &stream = Stream::ofTable(table);
+    std::string columns = "id";
+    for (const Stream::Column &column : stream.columns)
+        columns += std::string(", ") + column.name;
+    return with([&](DatabaseConnection &c) {
+        return c.query("SELECT " + columns + ", XinXiDJ FROM " + stream.table + " ORDER BY id DESC LIMIT ?1",
+                       {std::int64_t(limit)});
+    });
+}
+
+std::int64_t Store::itemsSince(const std::string &table, const std::string &since)
+{
+    const Stream &stream = Stream::ofTable(table);
+    auto count = with([&](DatabaseConnection &c) {
+        return c.scalar(std::string("SELECT count(*) FROM ") + stream.table + " WHERE nowtime >= ?1",
+                        {since});
+    });
+    return count ? std::get<std::int64_t>(*count) : 0;
+}
+
+void Store::ping()
+{
+    with([](DatabaseConnection &c) { c.scalar("SELECT 1"); });
+}
+
+void Store::backupTo(const std::string &)
+{
+    throw std::runtime_error("this database is backed up with its own tools (pg_dump)");
 }
 
 std::int64_t Store::publish(const std::string &table,
@@ -313,8 +398,10 @@ void Store::copyFrom(Store &source)
             for (const char *table : copiedTables) {
                 auto rows = source.with(
                     [&](DatabaseConnection &s) { return s.query(std::string("SELECT * FROM ") + table); });
-                if (std::string(table) == "ChangeCounter")
-                    c.execute("DELETE FROM ChangeCounter");
+                // The source's configuration replaces the initial one a fresh init wrote.
+                std::string name = table;
+                if (name == "ChangeCounter" || name == "Sys_pz" || name == "Sys_url")
+                    c.execute("DELETE FROM " + name);
                 for (const SqlRow &row : rows)
                     insertRow(c, table, row);
                 continueIds(c, table);

@@ -74,9 +74,20 @@ public:
     void removeUser(const std::string &username);
     void setPassword(const std::string &username, const std::string &password);
     std::vector<SqlRow> listUsers();
+    // Accounts whose name contains text (at most limit of them), same columns as listUsers.
+    std::vector<SqlRow> findUsers(const std::string &text, int limit);
+    // Changes an account's level and/or paid-until date; throws when there is no such account.
+    void updateUser(const std::string &username, std::optional<int> level,
+                    std::optional<std::string> reachtime);
+    // Accounts of that level.
+    std::int64_t subscribersAtLevel(int level);
+    // Accounts with an online record.
+    std::int64_t onlineCount();
     std::vector<SqlRow> listApplications();
     // Moves an application into UserTable, keeping its (hashed) password.
     std::int64_t approveApplication(const std::string &username, int level, const std::string &reachtime);
+    // Drops an application; throws when there is none of that name.
+    void rejectApplication(const std::string &username);
 
     // Publishes an item into one stream table; columns are the table's own. Returns its id.
     std::int64_t publish(const std::string &table,
@@ -84,6 +95,17 @@ public:
     // Revises fields of an existing item; throws when there is no such item.
     void revise(const std::string &table, std::int64_t id,
                 const std::vector<std::pair<std::string, std::string>> &columns, std::optional<int> level);
+
+    // The newest items of one stream table, newest first: id, its columns, XinXiDJ.
+    std::vector<SqlRow> latestItems(const std::string &table, int limit);
+    // Items of a stream table dated at or after a canonical date-time.
+    std::int64_t itemsSince(const std::string &table, const std::string &since);
+
+    // Answers a trivial statement: the database is reachable and serving.
+    void ping();
+    // Writes a consistent copy of the whole database into a new file while the service keeps
+    // running. Throws std::runtime_error where the database has its own tools (PostgreSQL).
+    virtual void backupTo(const std::string &file);
 
     // Copies everything a service keeps (configuration, pages, accounts, applications,
     // online records, items and their counters) from another store into this one, which

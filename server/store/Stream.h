@@ -12,9 +12,8 @@ struct Stream
 {
     struct Column
     {
-        const char *name;   // the table's column
-        const char *option; // the operator's option that gives it ("--code")
-        bool required;      // publishing needs it
+        const char *name; // the table's column
+        bool required;    // publishing needs it
     };
 
     const char *word;    // the operator's name for it: stock, insider, secret, news
@@ -23,7 +22,10 @@ struct Stream
     bool titled;         // the change-counter answer also names its newest item (time, title)
     std::vector<Column> columns;
 
+    // Subscribers and items have a level from 1 (the highest) to the public level 3.
+    static constexpr int firstLevel = 1;
     static constexpr int publicLevel = 3;
+    static bool isLevel(long long level) { return level >= firstLevel && level <= publicLevel; }
 
     // Every stream, in the order the change-counter answer lists them.
     static const std::vector<Stream> &all();

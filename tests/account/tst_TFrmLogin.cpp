@@ -48,6 +48,7 @@ private slots:
     void configurationFailure_data();
     void configurationFailure();
 
+    void freshServiceSignsIn();
     void loginWithBlanksAroundName();
     void refusedLogin_data();
     void refusedLogin();
@@ -199,6 +200,25 @@ void tst_TFrmLogin::configuration()
         QCOMPARE(stored.at(i),
                  expected.startsWith(QLatin1Char('/')) ? m_service->host() + expected : expected);
     }
+}
+
+void tst_TFrmLogin::freshServiceSignsIn()
+{
+    // What a new operator does from the README: init without demo data, one account, serve.
+    m_client.reset();
+    m_client = std::make_unique<ClientServiceFixture>(false);
+    QVERIFY2(m_client->isReady(), qPrintable(m_client->errorString()));
+    m_boxes = &m_client->boxes();
+    QString output;
+    QCOMPARE(m_client->service().runCommandWithInput({"user", "add", "alice"}, "secret\n", &output), 0);
+
+    auto window = createLogin();
+    QVERIFY2(m_boxes->count() == 0, qPrintable(m_boxes->count() ? m_boxes->last().text : QString()));
+    QVERIFY(login(*window, QStringLiteral("alice"), QStringLiteral("secret")));
+    QCOMPARE(m_boxes->count(), 0);
+    QCOMPARE(UnitGlouble.SystemName, QStringLiteral("股票预警系统"));
+    QCOMPARE(UnitGlouble.PollIntervalSeconds, 5);
+    QCOMPARE(UnitGlouble.NewsUrl, m_client->service().host() + QStringLiteral("/pages/news.html"));
 }
 
 void tst_TFrmLogin::configurationFailure_data()

@@ -22,6 +22,15 @@ private slots:
     void cleanShutdown();
     void portInUseIsAnError();
     void copyCarriesEverything();
+    void configShowsEverySetting();
+    void configSetReachesClients_data();
+    void configSetReachesClients();
+    void configRefusals_data();
+    void configRefusals();
+    void initDemoNamesItsAccounts();
+    void levelNobodyHasIsRefused();
+    void operatorAccounts();
+    void backupUnderWriteLoadRestores();
 };
 
 void tst_OperatorCommands::users()
@@ -63,6 +72,7 @@ void tst_OperatorCommands::optionsInAnyOrder()
 {
     ServiceFixture service(false);
     QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
+    QCOMPARE(service.runCommandWithInput({"--level", "1", "user", "add", "li"}, "pw\n"), 0);
     QCOMPARE(service.runCommand({"--level", "1", "publish", "--reason", "突破", "stock", "--code", "600036",
                                  "--name=招商银行", "--op", "买入"}),
              0);
@@ -97,6 +107,12 @@ void tst_OperatorCommands::badInvocationsChangeNothing_data()
         << QStringList{"revise", "news", "99", "--text", "x"} << "no item";
     QTest::newRow("approve a missing application")
         << QStringList{"applications", "approve", "x"} << "no application";
+    QTest::newRow("level that does not exist")
+        << QStringList{"publish", "news", "--type", "a", "--text", "b", "--level", "5"} << "no level 5";
+    QTest::newRow("level zero for a user")
+        << QStringList{"user", "add", "x", "y", "--level", "0"} << "no level 0";
+    QTest::newRow("revise to a level that does not exist")
+        << QStringList{"revise", "news", "1", "--level", "4"} << "no level 4";
     QTest::newRow("trusted proxy not an address")
         << QStringList{"serve", "--listen", "127.0.0.1:0", "--trusted-proxy", "proxy.example"}
         << "--trusted-proxy takes an IPv4 or IPv6 address";
@@ -223,6 +239,248 @@ void tst_OperatorCommands::copyCarriesEverything()
     QVERIFY2(output.contains("already holds accounts"), qPrintable(output));
     QCOMPARE(target.querySql(counters), before);
     QCOMPARE(target.querySql("SELECT count(*) FROM UserTable"), QList<QStringList>({{"3"}}));
+}
+
+void tst_OperatorCommands::configShowsEverySetting()
+{
+    ServiceFixture service(false);
+    QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
+    QString output;
+    QCOMPARE(service.runCommand({"config", "show"}, &output), 0);
+    const QStringList names = {"system-name",
+                               "notice",
+                               "prompt",
+                               "support-qq",
+                               "poll-seconds",
+                               "tiering",
+                               "stay-on-top",
+                               "home-url",
+                               "page.alerts.title",
+                               "page.insider.title",
+                               "page.news.title",
+                               "page.news.url",
+                               "page.quotes.title",
+                               "page.quotes.url",
+                               "page.valuation.title",
+                               "page.valuation.url",
+                               "page.profiles.title",
+                               "page.profiles.url",
+                               "page.funds.title",
+                               "page.funds.url",
+                               "page.research.title",
+                               "page.research.url"};
+    for (const QString &name : names)
+        QVERIFY2(output.contains("\n" + name + " = ") || output.startsWith(name + " = "), qPrintable(name));
+    // A fresh init has a value for each: nothing is "(not set)".
+    QVERIFY2(!output.contains("(not set)"), qPrintable(output));
+    QVERIFY(output.contains("poll-seconds = 5\n    how often clients ask for changes"));
+    QVERIFY(output.contains("page.news.url = /pages/news.html\n"));
+}
+
+void tst_OperatorCommands::configSetReachesClients_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("answered"); // in the configuration answer the clients read
+
+    QTest::newRow("system name") << "system-name"
+                                 << "金股预警"
+                                 << "金股预警"
+                                 << "<gpsysname>金股预警</gpsysname>";
+    QTest::newRow("poll period") << "poll-seconds"
+                                 << "15"
+                                 << "15"
+                                 << "<khdsxsj>15</khdsxsj>";
+    QTest::newRow("tiering off") << "tiering"
+                                 << "false"
+                                 << "false"
+                                 << "<yhqyhyfj>false</yhqyhyfj>";
+    QTest::newRow("prompt with a line break") << "prompt"
+                                              << "第一行\n第二行"
+                                              << "第一行\\n第二行"
+                                              << "<sytsxx>第一行\n第二行</sytsxx>";
+    QTest::newRow("home page elsewhere") << "home-url"
+                                         << "https://example.com/home"
+                                         << "https://example.com/home"
+                                         << "<hqurl>https://example.com/home</hqurl>";
+}
+
+void tst_OperatorCommands::configSetReachesClients()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    QFETCH(QString, shown);
+    QFETCH(QString, answered);
+    ServiceFixture service(false);
+    QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
+    QString output;
+    QCOMPARE(service.runCommand({"config", "set", name, value}, &output), 0);
+    QCOMPARE(service.runCommand({"config", "show"}, &output), 0);
+    QVERIFY2(output.contains(name + " = " + shown + "\n"), qPrintable(output));
+    auto proxy = ServiceClient::GetWebServiceSoap(service.endpoint());
+    QVERIFY2(proxy->hqSys_pz().contains(answered), qPrintable(proxy->hqSys_pz()));
+}
+
+void tst_OperatorCommands::configRefusals_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown setting") << QStringList{"config", "set", "colour", "red"} << "no setting colour";
+    QTest::newRow("zero seconds") << QStringList{"config", "set", "poll-seconds", "0"} << "whole number";
+    QTest::newRow("seconds not a number")
+        << QStringList{"config", "set", "poll-seconds", "5s"} << "whole number";
+    QTest::newRow("negative seconds") << QStringList{"config", "set", "poll-seconds", "-5"} << "whole number";
+    QTest::newRow("flag not a flag") << QStringList{"config", "set", "tiering", "maybe"} << "true or false";
+    QTest::newRow("address of another scheme")
+        << QStringList{"config", "set", "page.news.url", "javascript:alert(1)"} << "an address";
+    QTest::newRow("address to another host without scheme")
+        << QStringList{"config", "set", "page.news.url", "//evil.example/x"} << "an address";
+    QTest::newRow("address with a blank")
+        << QStringList{"config", "set", "home-url", "/pages/a b.html"} << "an address";
+    QTest::newRow("name with a line break")
+        << QStringList{"config", "set", "system-name", "a\nb"} << "one line";
+    QTest::newRow("value missing") << QStringList{"config", "set", "notice"} << "set NAME VALUE";
+}
+
+void tst_OperatorCommands::configRefusals()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    static ServiceFixture service(false);
+    QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
+    QString before, output;
+    QCOMPARE(service.runCommand({"config", "show"}, &before), 0);
+    QCOMPARE(service.runCommand(args, &output), 1);
+    QVERIFY2(output.contains(message), qPrintable(output));
+    QCOMPARE(service.runCommand({"config", "show"}, &output), 0);
+    QCOMPARE(output, before);
+}
+
+void tst_OperatorCommands::initDemoNamesItsAccounts()
+{
+    QTemporaryDir dir;
+    QProcess init;
+    init.setProcessChannelMode(QProcess::MergedChannels);
+    init.start(ServiceFixture::servicePath(), {"init", "--demo", "--db", dir.filePath("demo.db")});
+    QVERIFY(init.waitForFinished(60000));
+    QCOMPARE(init.exitCode(), 0);
+    const QString output = QString::fromUtf8(init.readAll());
+    QVERIFY2(output.contains("demo/demo (2), vip/vip (1), member/member (3)"), qPrintable(output));
+    QVERIFY2(output.contains("user remove"), qPrintable(output));
+}
+
+void tst_OperatorCommands::levelNobodyHasIsRefused()
+{
+    // A fresh service: lists tiered by level, no subscribers yet.
+    ServiceFixture service(false);
+    QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
+    QString output;
+    const QStringList news = {"publish", "news", "--type", "t", "--text", "x"};
+    QCOMPARE(service.runCommand(QStringList(news) << "--level"
+                                                  << "2",
+                                &output),
+             1);
+    QVERIFY2(output.contains("no subscriber has level 2"), qPrintable(output));
+    QCOMPARE(service.querySql("SELECT count(*) FROM spzx"), QList<QStringList>({{"0"}}));
+    // The public level reaches everyone, whoever is there.
+    QCOMPARE(service.runCommand(QStringList(news) << "--level"
+                                                  << "3",
+                                &output),
+             0);
+    QCOMPARE(service.runCommandWithInput({"user", "add", "li", "--level", "2"}, "pw\n", &output), 0);
+    QCOMPARE(service.runCommand(QStringList(news) << "--level"
+                                                  << "2",
+                                &output),
+             0);
+    // Moving an item to a level nobody has is refused the same way.
+    QCOMPARE(service.runCommand({"revise", "news", "1", "--level", "1"}, &output), 1);
+    QVERIFY2(output.contains("no subscriber has level 1"), qPrintable(output));
+    // Without tiering every subscriber sees every item: any existing level will do.
+    QCOMPARE(service.runCommand({"config", "set", "tiering", "false"}, &output), 0);
+    QCOMPARE(service.runCommand({"revise", "news", "1", "--level", "1"}, &output), 0);
+    QCOMPARE(service.querySql("SELECT id, XinXiDJ FROM spzx ORDER BY id"),
+             QList<QStringList>({{"1", "1"}, {"2", "2"}}));
+}
+
+void tst_OperatorCommands::operatorAccounts()
+{
+    ServiceFixture service(false);
+    QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
+    QString output;
+    QCOMPARE(service.runCommandWithInput({"operator", "add", "wang"}, "geheim 1\n", &output), 0);
+    QCOMPARE(service.runCommand({"operator", "list"}, &output), 0);
+    QVERIFY2(output.contains("\twang\t"), qPrintable(output));
+    QVERIFY(!output.contains("pbkdf2"));
+    // Stored hashed, never as typed.
+    const auto stored = service.querySql("SELECT passhash FROM Operator WHERE name='wang'");
+    QCOMPARE(stored.size(), 1);
+    QVERIFY(stored[0][0].startsWith("pbkdf2-sha256$"));
+    QVERIFY(!stored[0][0].contains("geheim"));
+    // The password never from the command line, where the process list shows it.
+    QCOMPARE(service.runCommand({"operator", "add", "li", "pw"}, &output), 1);
+    QVERIFY2(output.contains("standard input only"), qPrintable(output));
+    QCOMPARE(service.runCommand({"operator", "add", "li", "--password", "pw"}, &output), 1);
+    QCOMPARE(service.runCommand({"operator", "add", "li"}, &output), 1); // nothing on standard input
+    QCOMPARE(service.runCommandWithInput({"operator", "add", "wang"}, "x\n", &output), 1);
+    QVERIFY2(output.contains("exists"), qPrintable(output));
+    QCOMPARE(service.querySql("SELECT count(*) FROM Operator"), QList<QStringList>({{"1"}}));
+    QCOMPARE(service.runCommand({"operator", "remove", "wang"}, &output), 0);
+    QCOMPARE(service.runCommand({"operator", "remove", "wang"}, &output), 1);
+    QVERIFY2(output.contains("no operator wang"), qPrintable(output));
+}
+
+void tst_OperatorCommands::backupUnderWriteLoadRestores()
+{
+    if (ServiceFixture::onPostgres())
+        QSKIP("PostgreSQL is backed up with pg_dump (README)");
+    ServiceFixture service;
+    QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
+    QString output;
+    QCOMPARE(service.runCommandWithInput({"user", "add", "zhao", "--level", "1"}, "pw zhao\n", &output), 0);
+
+    // Writes go on while the backup is taken: the service's own feed, every 1 s, and a loop of
+    // publish commands.
+    QProcess writer;
+    writer.start("sh", {"-c",
+                        "i=0; while [ $i -lt 400 ]; do \"$0\" publish news --type t --text \"n$i\" "
+                        "--db \"$1\" >/dev/null || exit 1; i=$((i+1)); done",
+                        ServiceFixture::servicePath(), service.dbPath()});
+    QVERIFY(writer.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(service.querySql("SELECT count(*) FROM spzx").value(0).value(0).toInt() > 20,
+                             30000);
+
+    QTemporaryDir dir;
+    const QString backup = dir.filePath("backup.db");
+    const int before = service.querySql("SELECT count(*) FROM spzx").value(0).value(0).toInt();
+    QCOMPARE(service.runCommand({"backup", "--to", backup}, &output), 0);
+    const int after = service.querySql("SELECT count(*) FROM spzx").value(0).value(0).toInt();
+    QVERIFY2(writer.state() == QProcess::Running, "the writes ended before the backup: no load to show");
+    QVERIFY(writer.waitForFinished(120000));
+    QCOMPARE(writer.exitCode(), 0);
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    QCOMPARE(QFileInfo(backup).permissions() & others, QFile::Permissions());
+    QVERIFY(!QFileInfo::exists(backup + ".partial"));
+
+    // Restore: the copy into a new file, served.
+    const QString restored = dir.filePath("restored.db");
+    QVERIFY(QFile::copy(backup, restored));
+    ServiceFixture restoredService(ServiceFixture::ExistingDatabase{restored});
+    QVERIFY2(restoredService.isRunning(), qPrintable(restoredService.errorString()));
+    QCOMPARE(restoredService.querySql("PRAGMA integrity_check"), QList<QStringList>({{"ok"}}));
+    const int items = restoredService.querySql("SELECT count(*) FROM spzx").value(0).value(0).toInt();
+    QVERIFY2(items >= before && items <= after,
+             qPrintable(QString("%1 not in %2..%3").arg(items).arg(before).arg(after)));
+    // One moment's copy: the change counters match the items they count.
+    QCOMPARE(restoredService.querySql("SELECT sum(added) FROM ChangeCounter WHERE stream='spzx'"),
+             QList<QStringList>({{QString::number(items)}}));
+    auto proxy = ServiceClient::GetWebServiceSoap(restoredService.endpoint());
+    QCOMPARE(proxy->yanzheng("zhao", "pw zhao"), QStringLiteral("true"));
+    QCOMPARE(proxy->yanzheng("demo", "demo"), QStringLiteral("true"));
+    QVERIFY(proxy->hqSys_pz().contains("<gpsysname>智能股票预警系统</gpsysname>"));
+
+    // A backup onto the database itself is refused.
+    QCOMPARE(service.runCommand({"backup", "--to", service.dbPath()}, &output), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_OperatorCommands)

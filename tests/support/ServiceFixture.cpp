@@ -38,6 +38,15 @@ ServiceFixture::ServiceFixture(bool demo, const QStringList &serveArgs)
         qWarning("ServiceFixture: %s", qPrintable(error_));
 }
 
+ServiceFixture::ServiceFixture(const ExistingDatabase &database, const QStringList &serveArgs)
+{
+    dbPath_ = database.path;
+    logPath_ = dir_.filePath(QStringLiteral("service.log"));
+    if (!dir_.isValid() || !serve(serveArgs))
+        qWarning("ServiceFixture: %s",
+                 qPrintable(error_.isEmpty() ? QStringLiteral("no directory") : error_));
+}
+
 ServiceFixture::ServiceFixture(const ServiceFixture &sharing, const QStringList &serveArgs)
 {
     dbPath_ = sharing.dbPath_;
@@ -154,9 +163,16 @@ bool ServiceFixture::isRunning() const
 
 int ServiceFixture::runCommand(const QStringList &args, QString *output) const
 {
+    return runCommandWithInput(args, QByteArray(), output);
+}
+
+int ServiceFixture::runCommandWithInput(const QStringList &args, const QByteArray &input,
+                                        QString *output) const
+{
     QProcess command;
     command.setProcessChannelMode(QProcess::MergedChannels);
     command.start(servicePath(), QStringList(args) << QStringLiteral("--db") << dbPath_);
+    command.write(input);
     command.closeWriteChannel();
     if (!command.waitForFinished(commandTimeoutMs)) {
         command.kill();

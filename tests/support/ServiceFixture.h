@@ -9,7 +9,7 @@
 // Starts a real stock-alert-service on a free loopback port with a fresh database, for tests
 // that talk to the service over HTTP, and stops it (SIGTERM) when destroyed.
 //
-//     ServiceFixture service;                 // demo data; ServiceFixture(false): schema only
+//     ServiceFixture service;                 // demo data; ServiceFixture(false): the initial settings only
 //     QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
 //     auto proxy = ServiceClient::GetWebServiceSoap(service.endpoint());
 //
@@ -48,6 +48,12 @@ public:
     explicit ServiceFixture(bool demo = true);
     // With further options for "serve", e.g. {"--demo-feed", "1"}.
     ServiceFixture(bool demo, const QStringList &serveArgs);
+    // A service on a database file made elsewhere (no init), e.g. one restored from a backup.
+    struct ExistingDatabase
+    {
+        QString path;
+    };
+    explicit ServiceFixture(const ExistingDatabase &database, const QStringList &serveArgs = {});
     // One more service on the database of another (no init): instances that share it.
     ServiceFixture(const ServiceFixture &sharing, const QStringList &serveArgs);
     ~ServiceFixture();
@@ -75,6 +81,9 @@ public:
     // Runs an operator command on this database (--db is added); returns its exit code, or
     // -1 when it could not run. output receives standard output and standard error.
     int runCommand(const QStringList &args, QString *output = nullptr) const;
+    // The same with input written to its standard input (a password, one line).
+    int runCommandWithInput(const QStringList &args, const QByteArray &input,
+                            QString *output = nullptr) const;
     // Raw SQL on the database, for states the service itself never makes.
     bool execSql(const QString &sql) const;
     // Rows of a query, each value as text (NULL as an empty string).
