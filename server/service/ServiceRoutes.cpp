@@ -31,7 +31,7 @@ std::string queryOf(const HttpRequest &request)
 
 } // namespace
 
-ServiceRoutes::ServiceRoutes(Store &store) : service_(store) {}
+ServiceRoutes::ServiceRoutes(Store &store) : service_(store), readiness_(store) {}
 
 std::string ServiceRoutes::operationOf(const HttpRequest &request) const
 {
@@ -69,11 +69,18 @@ HttpAnswer ServiceRoutes::route(const HttpRequest &request)
         return serviceDescription(request);
     if (path == "/IP.aspx" && get)
         return {200, "text/plain; charset=utf-8", request.clientAddress};
+    if (path == "/healthz" && get)
+        return {200, "text/plain; charset=utf-8", "ok\n"};
+    if (path == "/readyz" && get)
+        return readiness_.ready()
+                   ? HttpAnswer{200, "text/plain; charset=utf-8", "ready\n"}
+                   : HttpAnswer{503, "text/plain; charset=utf-8", "the database does not answer\n"};
     if (path == "/GongGaoXinXi.aspx" && get)
         return insiderPage(request);
     if (path.rfind("/pages/", 0) == 0 && get)
         return demoPage(path.substr(7));
-    bool known = path == "/WebService.asmx" || path == "/IP.aspx" || path == "/GongGaoXinXi.aspx";
+    bool known = path == "/WebService.asmx" || path == "/IP.aspx" || path == "/GongGaoXinXi.aspx" ||
+                 path == "/healthz" || path == "/readyz";
     int status = known ? 405 : 404;
     return {status, htmlType, ServicePages::errorPage(std::to_string(status), "请求无法处理。")};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "http/RequestHandler.h"
+#include "service/ReadinessProbe.h"
 #include "service/WebService.h"
 
 #include <chrono>
@@ -9,7 +10,8 @@
 class Store;
 
 // What the service answers on each path: the SOAP calls, the WSDL and help page, /IP.aspx,
-// /GongGaoXinXi.aspx and the demo pages.
+// /GongGaoXinXi.aspx, the demo pages, and for load balancers /healthz (the process answers)
+// and /readyz (its store answers too).
 class ServiceRoutes : public RequestHandler
 {
 public:
@@ -36,5 +38,6 @@ private:
     HttpAnswer demoPage(const std::string &file);
 
     WebService service_;
+    ReadinessProbe readiness_;
     std::string fallbackSite_;
 };

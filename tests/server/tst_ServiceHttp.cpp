@@ -133,6 +133,8 @@ private slots:
     void oversizedBodyRefused();
     void helpPageAndWsdl();
     void callerAddress();
+    void healthAndReadiness_data();
+    void healthAndReadiness();
     void insiderPage_data();
     void insiderPage();
     void demoPages();
@@ -402,6 +404,34 @@ void tst_ServiceHttp::callerAddress()
     QCOMPARE(res->status, 200);
     QVERIFY(text(res->get_header_value("Content-Type")).startsWith("text/plain"));
     QCOMPARE(text(res->body), QStringLiteral("127.0.0.1"));
+}
+
+void tst_ServiceHttp::healthAndReadiness_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("body");
+    QTest::newRow("process answers") << "/healthz"
+                                     << "GET" << 200 << "ok\n";
+    QTest::newRow("store answers") << "/readyz"
+                                   << "GET" << 200 << "ready\n";
+    QTest::newRow("readiness is only read") << "/readyz"
+                                            << "POST" << 405 << QString();
+}
+
+void tst_ServiceHttp::healthAndReadiness()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, method);
+    QFETCH(int, status);
+    QFETCH(QString, body);
+    auto res = method == "GET" ? client->Get(path.toStdString())
+                               : client->Post(path.toStdString(), "", "text/plain");
+    QVERIFY(res);
+    QCOMPARE(res->status, status);
+    if (!body.isEmpty())
+        QCOMPARE(text(res->body), body);
 }
 
 void tst_ServiceHttp::insiderPage_data()

@@ -57,6 +57,16 @@ std::pair<int, std::string> rawCounters(const ServiceFixture &service)
     return {res->status, res->body};
 }
 
+// The status a GET of path answers with; -1 when there is no answer.
+int getStatus(const ServiceFixture &service, const char *path)
+{
+    httplib::Client client("127.0.0.1", service.port());
+    client.set_connection_timeout(5, 0);
+    client.set_read_timeout(20, 0);
+    auto res = client.Get(path);
+    return res ? res->status : -1;
+}
+
 } // namespace
 
 class tst_SharedStore : public QObject
@@ -141,8 +151,12 @@ void tst_SharedStore::databaseRestartWhileServing()
     PostgresFixture &cluster = PostgresFixture::shared();
     const auto before = rawCounters(*a);
     QCOMPARE(before.first, 200);
+    QCOMPARE(getStatus(*a, "/readyz"), 200);
 
     QVERIFY2(cluster.stop(), qPrintable(cluster.errorString()));
+    // A load balancer's checks: the process answers, but it is not ready without its database.
+    QCOMPARE(getStatus(*a, "/healthz"), 200);
+    QCOMPARE(getStatus(*a, "/readyz"), 503);
     // While the database is down: a fault at once, never a hang, and the service lives on.
     for (int i = 0; i < 3; ++i) {
         const auto down = rawCounters(*a);
@@ -162,6 +176,7 @@ void tst_SharedStore::databaseRestartWhileServing()
         }
     }
     QCOMPARE(proxy(*b)->yanzheng("demo", "demo"), QStringLiteral("true"));
+    QCOMPARE(getStatus(*a, "/readyz"), 200);
     QVERIFY(a->isRunning() && b->isRunning());
 }
 
