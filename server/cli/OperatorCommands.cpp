@@ -323,21 +323,35 @@ int copy(const OperatorCommands::Arguments &a, std::ostream &out)
     return 0;
 }
 
+// HOST:PORT of a listener; IPv6 hosts in brackets ("[::1]:8765").
+void listenAddress(const std::string &text, const std::string &name, std::string &host,
+                   std::string &shownHost, int &port)
+{
+    size_t colon = text.rfind(':');
+    if (colon == std::string::npos)
+        throw std::runtime_error(name + " takes HOST:PORT");
+    host = text.substr(0, colon);
+    shownHost = host;
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    port = int(integer(text.substr(colon + 1), "the port"));
+    if (port < 0 || port > 65535)
+        throw std::runtime_error("port out of range: " + text);
+}
+
 int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream &err)
 {
     ServeCommand::Settings settings;
     HttpFrontEnd::Options &options = settings.http;
     std::string listen = option(a, "--listen", "127.0.0.1:8765");
-    size_t colon = listen.rfind(':');
-    if (colon == std::string::npos)
-        throw std::runtime_error("--listen takes HOST:PORT");
-    options.host = listen.substr(0, colon);
-    settings.shownHost = options.host;
-    if (options.host.size() > 2 && options.host.front() == '[' && options.host.back() == ']')
-        options.host = options.host.substr(1, options.host.size() - 2); // [::1]:8765
-    options.port = int(integer(listen.substr(colon + 1), "the port"));
-    if (options.port < 0 || options.port > 65535)
-        throw std::runtime_error("port out of range: " + listen);
+    listenAddress(listen, "--listen", options.host, settings.shownHost, options.port);
+    if (a.options.count("--admin-listen"))
+        listenAddress(a.options.at("--admin-listen"), "--admin-listen", settings.adminHost,
+                      settings.shownAdminHost, settings.adminPort);
+    std::string logFormat = option(a, "--log-format", "text");
+    if (logFormat != "text" && logFormat != "json")
+        throw std::runtime_error("--log-format takes text or json");
+    options.jsonLog = logFormat == "json";
     options.threads = int(integer(option(a, "--threads", "8"), "--threads"));
     if (options.threads < 1 || options.threads > 1024)
         throw std::runtime_error("--threads takes 1 to 1024");
@@ -410,6 +424,8 @@ std::string OperatorCommands::usage()
            "  serve [--listen HOST:PORT] [--demo-feed SECONDS] [--threads N] [--quiet]\n"
            "        [--trusted-proxy ADDRESS]... [--max-connections-per-address N]\n"
            "        [--tls-cert FILE --tls-key FILE]   (HTTPS only; SIGHUP reads both files again)\n"
+           "        [--admin-listen HOST:PORT]   (the operators' web console and /metrics)\n"
+           "        [--log-format text|json]\n"
            "  init [--demo]\n"
            "  publish stock --code C --name N --op O --reason R [--level L] [--time T]\n"
            "  publish news --type T --text X [--level L] [--time T]\n"

@@ -1,6 +1,9 @@
 #include "cli/ServeCommand.h"
 
 #include "cli/DemoData.h"
+#include "console/ConsoleRoutes.h"
+#include "http/JsonText.h"
+#include "http/RequestLog.h"
 #include "service/ServiceRoutes.h"
 #include "store/Store.h"
 
@@ -13,6 +16,7 @@
 #include <functional>
 #include <ostream>
 #include <random>
+#include <thread>
 
 namespace net = boost::asio;
 
@@ -81,6 +85,20 @@ void reloadCertificate(TlsContext *tls, std::ostream &err)
     }
 }
 
+// Each operator action on one line of standard error (as a JSON object with --log-format json).
+void logAction(bool json, const std::string &operatorName, const std::string &address,
+               const std::string &action)
+{
+    std::string line = json ? "{\"time\":" + JsonText::quoted(RequestLog::logTime()) +
+                                  ",\"event\":\"operator-action\"," +
+                                  "\"operator\":" + JsonText::quoted(operatorName) +
+                                  ",\"address\":" + JsonText::quoted(address) +
+                                  ",\"action\":" + JsonText::quoted(action) + "}\n"
+                            : RequestLog::logTime() + " " + address + " operator " +
+                                  JsonText::quoted(operatorName) + ": " + JsonText::quoted(action) + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
 } // namespace
 
 int ServeCommand::run(const Settings &settings, std::ostream &out, std::ostream &err)
@@ -95,6 +113,33 @@ int ServeCommand::run(const Settings &settings, std::ostream &out, std::ostream 
     HttpFrontEnd frontEnd(routes, settings.http);
     int port = frontEnd.bind();
     routes.setFallbackSite(frontEnd.siteAddress());
+
+    // The console: its own listener, threads and handler, so the subscribers' limits and
+    // its own never mix.
+    std::unique_ptr<ConsoleRoutes> console;
+    std::unique_ptr<HttpFrontEnd> adminFrontEnd;
+    if (settings.adminPort >= 0) {
+        ConsoleRoutes::Options consoleOptions;
+        consoleOptions.serviceCounters = &frontEnd.counters();
+        // The console speaks TLS with the service's certificate when there is one; its
+        // cookies then never travel without it.
+        consoleOptions.secureCookies = bool(settings.http.tls);
+        bool log = settings.http.log, json = settings.http.jsonLog;
+        consoleOptions.actionLog = [log, json](const std::string &name, const std::string &address,
+                                               const std::string &action) {
+            if (log)
+                logAction(json, name, address, action);
+        };
+        console = std::make_unique<ConsoleRoutes>(*store, consoleOptions);
+        HttpFrontEnd::Options adminOptions = settings.http;
+        adminOptions.host = settings.adminHost;
+        adminOptions.port = settings.adminPort;
+        adminOptions.threads = 2;
+        adminFrontEnd = std::make_unique<HttpFrontEnd>(*console, adminOptions);
+        int adminPort = adminFrontEnd->bind();
+        out << "console on " << (settings.http.tls ? "https://" : "http://") << settings.shownAdminHost << ":"
+            << adminPort << std::endl;
+    }
 
     auto strand = net::make_strand(frontEnd.ioContext());
     DemoFeed feed(strand, *store, std::chrono::seconds(settings.demoFeedSeconds), settings.http.log);
@@ -120,11 +165,18 @@ int ServeCommand::run(const Settings &settings, std::ostream &out, std::ostream 
         feed.stop();
         reloadSignals.cancel();
         frontEnd.stop();
+        if (adminFrontEnd)
+            adminFrontEnd->stop();
     });
     out << "listening on " << (settings.http.tls ? "https://" : "http://") << settings.shownHost << ":"
         << port << std::endl;
 
+    std::thread adminThread;
+    if (adminFrontEnd)
+        adminThread = std::thread([&] { adminFrontEnd->run(); });
     frontEnd.run();
+    if (adminThread.joinable())
+        adminThread.join();
     err << "stopped\n";
     return 0;
 }

@@ -18,9 +18,14 @@ public:
         std::string shownHost; // the host as the operator wrote it ("[::1]")
         std::string database;
         long long demoFeedSeconds = 0; // 0: no demo feed
+        // The operators' console and metrics on a listener of their own; off when adminPort < 0.
+        std::string adminHost = "127.0.0.1";
+        std::string shownAdminHost;
+        int adminPort = -1;
     };
 
-    // Prints "listening on http://HOST:PORT" (https:// with a certificate) to out once requests are taken,
-    // "stopped" to err at the end; returns the process exit code.
+    // Prints "listening on http://HOST:PORT" (https:// with a certificate) to out once requests are taken
+    // (and "console on http://HOST:PORT" first when the console is on), "stopped" to err at the end;
+    // returns the process exit code.
     static int run(const Settings &settings, std::ostream &out, std::ostream &err);
 };

@@ -39,7 +39,8 @@ std::size_t openFileBound(std::size_t wanted)
 struct HttpFrontEnd::Impl : HttpConnection::Owner
 {
     Impl(RequestHandler &h, Options o)
-        : options(std::move(o)), handler(h), requestLog(options.log), addresses(options.trustedProxies),
+        : options(std::move(o)), handler(h), requestLog(options.log, options.jsonLog),
+          addresses(options.trustedProxies),
           slots(options.connectionsPerAddress, openFileBound(options.connections)),
           io(std::max(1, options.threads)), acceptor(net::make_strand(io)), retry(acceptor.get_executor())
     {
@@ -48,6 +49,7 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
     Options options;
     RequestHandler &handler;
     RequestLog requestLog;
+    RequestCounters counters;
     ClientAddress addresses;
     ConnectionSlots slots;
     net::io_context io;
@@ -106,6 +108,7 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
             std::lock_guard lock(connectionsMutex);
             connections.emplace(connection.get(), connection);
         }
+        counters.connectionOpened();
         connection->start();
     }
 
@@ -126,6 +129,7 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
             std::lock_guard lock(connectionsMutex);
             connections.erase(connection);
         }
+        counters.connectionClosed();
         slots.release(peer);
     }
 
@@ -169,9 +173,9 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
     void log(const std::string &address, const HttpRequest *request, int status,
              std::chrono::steady_clock::time_point started) override
     {
-        if (!requestLog.enabled())
-            return;
         std::string operation = request ? handler.operationOf(*request) : std::string();
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        counters.answered(operation, status, seconds);
         requestLog.write(address, request, operation, status, started);
     }
 };
@@ -210,6 +214,11 @@ int HttpFrontEnd::bind()
 std::string HttpFrontEnd::siteAddress() const
 {
     return d->site;
+}
+
+const RequestCounters &HttpFrontEnd::counters() const
+{
+    return d->counters;
 }
 
 boost::asio::io_context &HttpFrontEnd::ioContext()

@@ -2,6 +2,7 @@
 
 #include "http/HttpConnection.h"
 #include "http/HttpRequestParser.h"
+#include "http/RequestCounters.h"
 #include "http/TlsContext.h"
 
 #include <boost/asio/io_context.hpp>
@@ -28,6 +29,7 @@ public:
         int port = 8765; // 0: any free port
         int threads = 8; // run every connection's reads, answers and writes
         bool log = true;
+        bool jsonLog = false; // one JSON object per request instead of a text line
         // Proxies whose X-Forwarded-For entry names the client (and whose own connections
         // are not capped per address).
         std::vector<std::string> trustedProxies;
@@ -57,6 +59,9 @@ public:
     // The I/O context that run() runs on its threads: for what should happen beside the
     // requests without a thread of its own (stop signals, timers).
     boost::asio::io_context &ioContext();
+
+    // Requests answered, their latency and the open connections, for the metrics.
+    const RequestCounters &counters() const;
 
     static constexpr size_t maxBody = 1024 * 1024;
 

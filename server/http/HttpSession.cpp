@@ -213,6 +213,8 @@ void HttpSession<Stream>::write(const HttpAnswer &answer, bool keepAlive, const 
     response_.result(answer.status);
     if (!answer.contentType.empty())
         response_.set(http::field::content_type, answer.contentType);
+    for (const auto &[name, value] : answer.headers)
+        response_.insert(name, value);
     response_.body() = answer.body;
     response_.keep_alive(keepAlive);
     response_.prepare_payload();

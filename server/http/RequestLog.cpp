@@ -1,12 +1,11 @@
 #include "http/RequestLog.h"
 
+#include "http/JsonText.h"
+
 #include <cstdio>
 #include <ctime>
 
-namespace {
-
-// Local wall-clock time with milliseconds.
-std::string logTime()
+std::string RequestLog::logTime()
 {
     auto now = std::chrono::system_clock::now();
     std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -19,6 +18,8 @@ std::string logTime()
     std::snprintf(text + n, sizeof text - n, ".%03d", ms);
     return text;
 }
+
+namespace {
 
 // A method or path as sent may hold anything; the log keeps one request per line.
 std::string printable(std::string text)
@@ -42,11 +43,26 @@ std::string RequestLog::line(const std::string &address, const HttpRequest *requ
            (operation.empty() ? "-" : operation) + tail;
 }
 
+std::string RequestLog::jsonLine(const std::string &address, const HttpRequest *request,
+                                 const std::string &operation, int status, double ms)
+{
+    auto orNull = [](bool known, const std::string &text) { return known ? JsonText::quoted(text) : "null"; };
+    char tail[64];
+    std::snprintf(tail, sizeof tail, ",\"status\":%d,\"ms\":%.2f}\n", status, ms);
+    return "{\"time\":" + JsonText::quoted(logTime()) +
+           ",\"event\":\"request\",\"address\":" + JsonText::quoted(address) +
+           ",\"method\":" + orNull(request, request ? request->method : "") +
+           ",\"path\":" + orNull(request, request ? request->path : "") +
+           ",\"operation\":" + orNull(!operation.empty(), operation) + tail;
+}
+
 void RequestLog::write(const std::string &address, const HttpRequest *request, const std::string &operation,
                        int status, std::chrono::steady_clock::time_point started) const
 {
     if (!enabled_)
         return;
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-    std::fputs(line(address, request, operation, status, ms).c_str(), stderr);
+    std::string text = json_ ? jsonLine(address, request, operation, status, ms)
+                             : line(address, request, operation, status, ms);
+    std::fputs(text.c_str(), stderr);
 }

@@ -25,7 +25,15 @@ std::chrono::milliseconds LoginThrottle::delayFor(const std::string &address, Cl
     return delayForFailures(store_.loginFailures(address, seconds(now), forgive));
 }
 
+std::int64_t LoginThrottle::slowedAddresses(Clock::time_point now)
+{
+    double forgive = double(settings_.forgiveOneEach.count());
+    // delayForFailures slows from the freeFailures-th failure on.
+    return store_.addressesWithFailuresAbove(seconds(now), forgive, settings_.freeFailures - 1);
+}
+
 void LoginThrottle::recordFailure(const std::string &address, Clock::time_point now)
 {
+    ++failuresCounted_;
     store_.recordLoginFailure(address, seconds(now), double(settings_.forgiveOneEach.count()));
 }

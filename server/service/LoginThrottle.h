@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 class Store;
@@ -32,6 +34,10 @@ public:
     // How long to hold the next password check from this address.
     std::chrono::milliseconds delayFor(const std::string &address, Clock::time_point now = Clock::now());
     void recordFailure(const std::string &address, Clock::time_point now = Clock::now());
+    // Failed password checks this process has counted, for the metrics.
+    static std::uint64_t failuresCounted() { return failuresCounted_; }
+    // Addresses whose checks are being slowed down now.
+    std::int64_t slowedAddresses(Clock::time_point now = Clock::now());
     // The delay for a number of failures not yet forgiven.
     std::chrono::milliseconds delayForFailures(double failures) const;
 
@@ -40,4 +46,5 @@ private:
 
     Store &store_;
     Settings settings_;
+    static inline std::atomic<std::uint64_t> failuresCounted_{0};
 };

@@ -1,7 +1,9 @@
 #include "service/ServiceRoutes.h"
 
 #include "service/ServicePages.h"
+#include "service/StoreFaultCounts.h"
 #include "soap/ClientFault.h"
+#include "soap/ServerFault.h"
 #include "soap/SoapEnvelope.h"
 #include "soap/SoapRequest.h"
 
@@ -106,7 +108,13 @@ HttpAnswer ServiceRoutes::soapCall(const HttpRequest &request)
                                ? std::string("Server was unable to read request. ---> ") + fault.what()
                                : std::string(fault.what());
         return {500, xmlType, SoapEnvelope::fault("soap:Client", text)};
+    } catch (const ServerFault &fault) {
+        return {
+            500, xmlType,
+            SoapEnvelope::fault("soap:Server",
+                                std::string("Server was unable to process request. ---> ") + fault.what())};
     } catch (const std::exception &error) {
+        StoreFaultCounts::count(error.what());
         return {
             500, xmlType,
             SoapEnvelope::fault("soap:Server",

@@ -48,6 +48,13 @@ std::vector<SqlRow> OperatorAccounts::list()
         [](DatabaseConnection &c) { return c.query("SELECT id, name, created FROM Operator ORDER BY id"); });
 }
 
+bool OperatorAccounts::exists(const std::string &name)
+{
+    return store_.with([&](DatabaseConnection &c) {
+        return c.scalar("SELECT id FROM Operator WHERE name=?1", {name}).has_value();
+    });
+}
+
 bool OperatorAccounts::verify(const std::string &name, const std::string &password)
 {
     auto stored = store_.with([&](DatabaseConnection &c) {

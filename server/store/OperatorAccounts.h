@@ -20,6 +20,7 @@ public:
     void remove(const std::string &name);
     // id, name, created, in the order added.
     std::vector<SqlRow> list();
+    bool exists(const std::string &name);
     // Whether the name and password match; an unknown name takes as long as a wrong password.
     bool verify(const std::string &name, const std::string &password);
 

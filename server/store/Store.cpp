@@ -147,6 +147,15 @@ std::int64_t Store::trackedAddresses()
     return count ? std::get<std::int64_t>(*count) : 0;
 }
 
+std::int64_t Store::addressesWithFailuresAbove(double now, double forgiveSeconds, double failures)
+{
+    auto count = with([&](DatabaseConnection &c) {
+        return c.scalar("SELECT count(*) FROM LoginFailure WHERE forgivenAt > ?1",
+                        {now + failures * forgiveSeconds});
+    });
+    return count ? std::get<std::int64_t>(*count) : 0;
+}
+
 std::optional<Store::Account> Store::verify(const std::string &username, const std::string &password)
 {
     auto rows = with([&](DatabaseConnection &c) {

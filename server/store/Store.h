@@ -67,6 +67,8 @@ public:
     void recordLoginFailure(const std::string &address, double now, double forgiveSeconds);
     // Addresses with failures not yet forgiven (forgiven ones are removed as failures come in).
     std::int64_t trackedAddresses();
+    // Addresses with more than that many failures not yet forgiven.
+    std::int64_t addressesWithFailuresAbove(double now, double forgiveSeconds, double failures);
 
     // Operator operations; they throw std::runtime_error with a readable message.
     std::int64_t addUser(const std::string &username, const std::string &password, int level,

@@ -4,6 +4,8 @@
 #include "ServiceFixture.h"
 
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -139,6 +141,7 @@ private slots:
     void insiderPage();
     void demoPages();
     void logHasNoSecrets();
+    void jsonLogHasNoSecrets();
     void forwardedFor_data();
     void forwardedFor();
     void forwardedScheme_data();
@@ -510,6 +513,37 @@ void tst_ServiceHttp::logHasNoSecrets()
     QVERIFY2(
         QRegularExpression("POST /WebService\\.asmx yanzheng 200 \\d+\\.\\d\\d ms\\n").match(log).hasMatch(),
         qPrintable(log));
+}
+
+void tst_ServiceHttp::jsonLogHasNoSecrets()
+{
+    ServiceFixture json(true, {"--log-format", "json"});
+    QVERIFY2(json.isRunning(), qPrintable(json.errorString()));
+    httplib::Client client("127.0.0.1", json.port());
+    client.set_read_timeout(20, 0);
+    auto page = client.Get("/GongGaoXinXi.aspx?username=demo&userpass=Geheim-4711");
+    QVERIFY(page);
+    auto call = client.Post("/WebService.asmx", {{"SOAPAction", "\"http://tempuri.org/yanzheng\""}},
+                            envelope("yanzheng", "<username>demo</username><userpass>Geheim-4712</userpass>"),
+                            "text/xml; charset=utf-8");
+    QVERIFY(call);
+    QTRY_VERIFY(json.serverLog().contains("\"operation\":\"yanzheng\""));
+    const QString log = json.serverLog();
+    QVERIFY(!log.contains("Geheim"));
+    QVERIFY(!log.contains("userpass"));
+    // One JSON object per line, each a request with its fields.
+    int requests = 0;
+    for (const QString &line : log.split('\n', Qt::SkipEmptyParts)) {
+        if (!line.startsWith('{'))
+            continue;
+        QJsonParseError error;
+        QJsonObject object = QJsonDocument::fromJson(line.toUtf8(), &error).object();
+        QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(line));
+        QCOMPARE(object.value("event").toString(), QStringLiteral("request"));
+        QVERIFY(object.contains("status") && object.contains("ms") && object.contains("address"));
+        ++requests;
+    }
+    QCOMPARE(requests, 2);
 }
 
 void tst_ServiceHttp::forwardedFor_data()
