@@ -70,6 +70,8 @@ form.inline{display:inline}
 label{display:block;margin:6px 0 2px;font-size:14px}
 input[type=text],input[type=password],input[type=date],select,textarea{padding:4px;font-size:14px;min-width:220px}
 textarea{width:420px;height:70px}
+td select,td input[type=password],td input[type=date]{min-width:0}
+td form.inline{white-space:nowrap}
 button{padding:4px 12px;font-size:14px;cursor:pointer}
 .error{background:#fde2e1;border:1px solid #e0a3a0;padding:8px;color:#8b1a14}
 .notice{background:#e3f4e4;border:1px solid #9fcfa3;padding:8px}

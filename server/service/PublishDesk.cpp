@@ -30,9 +30,9 @@ void PublishDesk::checkSomeoneSees(int level)
 std::int64_t PublishDesk::publish(const Stream &stream, const Columns &columns, int level)
 {
     for (const Stream::Column &column : stream.columns) {
-        bool given = std::any_of(columns.begin(), columns.end(), [&](const auto &field) {
-            return field.first == column.name && !field.second.empty();
-        });
+        // Present is enough: an empty text is the operator's choice.
+        bool given = std::any_of(columns.begin(), columns.end(),
+                                 [&](const auto &field) { return field.first == column.name; });
         if (column.required && !given)
             throw Refusal(std::string("missing ") + column.name, std::string("缺少必填项 ") + column.name);
     }

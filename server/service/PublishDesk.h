@@ -33,7 +33,7 @@ public:
 
     explicit PublishDesk(Store &store) : store_(store) {}
 
-    // Throws Refusal for a missing required field or a level nobody would see; returns the id.
+    // Throws Refusal for a required field left out or a level nobody would see; returns the id.
     std::int64_t publish(const Stream &stream, const Columns &columns, int level);
     // Throws Refusal for a level nobody would see, std::runtime_error for a missing item.
     void revise(const Stream &stream, std::int64_t id, const Columns &columns, std::optional<int> level);
