@@ -15,7 +15,7 @@ from xml.sax.saxutils import escape
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
-from selenium.webdriver.support import expected_conditions
+from selenium.common.exceptions import StaleElementReferenceException, WebDriverException
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 SERVICE = os.environ["STOCK_ALERT_SERVICE"]
@@ -72,11 +72,21 @@ class ConsoleInBrowser(unittest.TestCase):
     def open(self, path):
         self.browser.get(self.console + path)
 
+    @staticmethod
+    def gone(element):
+        """Whether element belongs to a page the browser has left. Chromium's driver reports that
+        either as a stale element or as a node that no longer belongs to the document."""
+        try:
+            element.is_enabled()
+            return False
+        except (StaleElementReferenceException, WebDriverException):
+            return True
+
     def submit(self, button):
         """Clicks a form's button and waits for the page that answers it."""
         old = self.browser.find_element(By.TAG_NAME, "html")
         button.click()
-        WebDriverWait(self.browser, 30).until(expected_conditions.staleness_of(old))
+        WebDriverWait(self.browser, 30).until(lambda b: self.gone(old))
         WebDriverWait(self.browser, 30).until(
             lambda b: b.execute_script("return document.readyState") == "complete")
 
