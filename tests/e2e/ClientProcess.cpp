@@ -64,6 +64,19 @@ bool ClientProcess::rememberCredentials(const QString &userName, const QString &
     return file.write(bytes) == bytes.size();
 }
 
+bool ClientProcess::trustAuthority(const QString &certificateFile)
+{
+    const QString dir = m_home.filePath(QStringLiteral("config/stock-alert"));
+    QDir().mkpath(dir);
+    QFile::remove(dir + QStringLiteral("/ca.pem"));
+    QFile source(certificateFile);
+    if (!source.copy(dir + QStringLiteral("/ca.pem"))) {
+        m_error = source.errorString();
+        return false;
+    }
+    return true;
+}
+
 bool ClientProcess::start()
 {
     m_process.start(executablePath(), {});
@@ -82,8 +95,8 @@ bool ClientProcess::signInWithKeys(int timeoutMs)
         m_error = QStringLiteral("no login window; client log: ") + log();
         return false;
     }
-    if (!XDisplay::sendKeys(login->id, {QStringLiteral("Return"), QStringLiteral("Return"),
-                                        QStringLiteral("Return")})) {
+    if (!XDisplay::sendKeys(login->id,
+                            {QStringLiteral("Return"), QStringLiteral("Return"), QStringLiteral("Return")})) {
         m_error = XDisplay::lastError();
         return false;
     }

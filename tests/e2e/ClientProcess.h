@@ -23,6 +23,8 @@ public:
 
     // Remembers these credentials in the user's file, as a previous sign-in would have.
     bool rememberCredentials(const QString &userName, const QString &password);
+    // Places an authority's certificate where the user adds one for a private service (ca.pem).
+    bool trustAuthority(const QString &certificateFile);
     bool start();
     // Waits for the login window and signs in with keys only: Enter in the user-name box,
     // Enter in the password box, Enter on OK. True when the login window closed and the main
@@ -46,7 +48,7 @@ public:
     // (as /proc shows it, at most 15 characters).
     bool hasChildProcess(const QByteArray &name) const;
 
-    QString log() const;      // what the client wrote to standard output and error
+    QString log() const; // what the client wrote to standard output and error
     QString errorString() const { return m_error; }
 
 private:
