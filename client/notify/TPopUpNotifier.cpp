@@ -34,13 +34,55 @@ int TPopUpNotifier::GetTaskbarEdge()
 
 bool TPopUpNotifier::ShowPopUp()
 {
+    // Earlier toasts that wait go first: a new one does not overtake them.
+    if (m_waiting.isEmpty() && m_merged == 0 && showNow())
+        return true;
+    if (m_waiting.size() < MaxWaiting)
+        m_waiting.append(m_text);
+    else
+        ++m_merged;
+    return false;
+}
+
+bool TPopUpNotifier::showNow()
+{
     if (GetTaskbarEdge() != m_layout.lastTaskbarEdge())
         m_layout.taskbarEdgeChanged(GetTaskbarEdge());
     if (!m_layout.admit(DesktopWorkArea::workArea(), QSize(m_width, m_height), m_margins))
         return false;
     auto *toast = new TfrmPopUpToast(this, qobject_cast<QWidget *>(parent()));
     toast->PopUp();
+    emit popUpShown(m_text);
     return true;
+}
+
+QString TPopUpNotifier::mergedText(int n)
+{
+    return QStringLiteral("还有 %1 条新预警").arg(n);
+}
+
+void TPopUpNotifier::placeFreed(int startOffset)
+{
+    m_layout.release(startOffset);
+    // Later, from the event loop: the toast that freed the place is still closing, and
+    // ClosePopUps may be walking the open toasts right now.
+    if (!m_waiting.isEmpty() || m_merged > 0)
+        QMetaObject::invokeMethod(this, &TPopUpNotifier::showWaiting, Qt::QueuedConnection);
+}
+
+void TPopUpNotifier::showWaiting()
+{
+    const QString asked = m_text;
+    while (!m_waiting.isEmpty() || m_merged > 0) {
+        m_text = m_waiting.isEmpty() ? mergedText(m_merged) : m_waiting.first();
+        if (!showNow())
+            break;
+        if (m_waiting.isEmpty())
+            m_merged = 0;
+        else
+            m_waiting.removeFirst();
+    }
+    m_text = asked;
 }
 
 void TPopUpNotifier::ClosePopUps()

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 class TfrmPopUpToast;
@@ -14,7 +15,9 @@ class TfrmPopUpToast;
 // The toast notifier: a non-visual component placed on a host window. Each ShowPopUp makes one
 // toast window (TfrmPopUpToast) from the current property values; the toast slides out of the
 // taskbar's side of the work area, waits, slides back and frees itself. Toasts stack while
-// several are open. The host window owns the toasts, so any still open go with it.
+// several are open, each in the lowest free place; when no place is free a toast waits for
+// one, and beyond MaxWaiting the waiting ones are told as one "还有 N 条新预警" toast. The host
+// window owns the toasts, so any still open go with it.
 class TPopUpNotifier : public QObject
 {
     Q_OBJECT
@@ -115,9 +118,18 @@ public:
     QImage BackgroundImage() const { return m_backgroundImage; }
     void setBackgroundImage(const QImage &image) { m_backgroundImage = image; }
 
-    // Shows one toast with the current property values; false, showing nothing, when the
-    // stack has no room for another toast.
+    // Toasts that wait for a place one by one; more are counted into one merged toast.
+    static constexpr int MaxWaiting = 10;
+
+    // Shows one toast with the current property values; false when the stack has no room for
+    // another toast: the toast then waits for a place (with the text it was asked with).
     bool ShowPopUp();
+
+    // Toasts waiting for a place, and alerts counted into the merged toast.
+    int WaitingCount() const { return int(m_waiting.size()); }
+    int MergedCount() const { return m_merged; }
+    // The merged toast's text for n alerts.
+    static QString mergedText(int n);
 
     // Closes every toast of the process that is still open, whichever notifier made it. Safe to
     // call from inside OnClick: the clicked toast is only hidden until its click has been handled.
@@ -134,11 +146,17 @@ public:
 signals:
     // A toast was clicked; sender is this component. Raised before the toast closes.
     void OnClick(QObject *sender);
+    // A toast window was made with this text (at once, or once a place came free).
+    void popUpShown(const QString &text);
 
 private:
     friend class TfrmPopUpToast;
 
     bool hasClickHandler() const;
+    bool showNow();
+    // A toast placed with this start offset has gone: a waiting one may take its place.
+    void placeFreed(int startOffset);
+    void showWaiting();
 
     QString m_text = QStringLiteral("text");
     int m_timeOut = 10;
@@ -161,6 +179,8 @@ private:
     QImage m_backgroundImage;
 
     PopUpLayout m_layout;
+    QStringList m_waiting;
+    int m_merged = 0;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TPopUpNotifier::TPopUpOptions)

@@ -356,5 +356,5 @@ void TfrmPopUpToast::releaseCount()
         return;
     m_counted = false;
     if (m_notifier)
-        m_notifier->m_layout.release();
+        m_notifier->placeFreed(m_startOffset);
 }

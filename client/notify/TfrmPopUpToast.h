@@ -94,7 +94,7 @@ private:
     PopUpLayout::Margins m_margins;
 
     int m_taskbarEdge = PopUpLayout::EdgeUndetermined;
-    int m_startOffset = 0;
+    int m_startOffset = -1; // none until placed
     bool m_freeOnClose = true;
     bool m_closed = false;
     bool m_counted = true; // still counted in the notifier's PopupCount

@@ -37,7 +37,8 @@ private slots:
     void taskbarEdge();
     void stack_data();
     void stack();
-    void closedToastsKeepTheirPlaceUntilAllAreGone();
+    void freedPlacesAreTakenAgain_data();
+    void freedPlacesAreTakenAgain();
     void taskbarMovedResetsTheStack();
     void slideIn_data();
     void slideIn();
@@ -134,28 +135,52 @@ void tst_PopUpLayout::stack()
     QCOMPARE(admitted, -1);
 }
 
-void tst_PopUpLayout::closedToastsKeepTheirPlaceUntilAllAreGone()
+// Each step either shows a toast ("+", expecting the place it takes: 0 the lowest, -1 refused)
+// or closes the toast in place n ("-n"). A work area 800 high holds six toasts.
+void tst_PopUpLayout::freedPlacesAreTakenAgain_data()
 {
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QList<int>>("places"); // of each "+", in order
+
+    QTest::newRow("one at a time never climbs")
+        << QStringList{"+", "-0", "+", "-0", "+", "-0", "+"} << QList<int>{0, 0, 0, 0};
+    QTest::newRow("six, the oldest closes, the next takes its place")
+        << QStringList{"+", "+", "+", "+", "+", "+", "+", "-0", "+"} << QList<int>{0, 1, 2, 3, 4, 5, -1, 0};
+    QTest::newRow("lowest free place first")
+        << QStringList{"+", "+", "+", "-1", "-0", "+", "+", "+"} << QList<int>{0, 1, 2, 0, 1, 3};
+    QTest::newRow("a gap in the middle is filled before the top")
+        << QStringList{"+", "+", "+", "-1", "+", "+"} << QList<int>{0, 1, 2, 1, 3};
+    QTest::newRow("closing more than were open frees nothing twice")
+        << QStringList{"+", "-0", "-0", "+", "+"} << QList<int>{0, 0, 1};
+}
+
+void tst_PopUpLayout::freedPlacesAreTakenAgain()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QList<int>, places);
+    const QRect workArea(0, 0, 1920, 800);
     const PopUpLayout::Margins margins;
+    const int step = ToastSize.height() + margins.marge;
     PopUpLayout layout;
     layout.taskbarEdgeChanged(Edge::EdgeBottom);
-    const auto showOne = [&] {
-        if (!layout.admit(BottomWorkArea, ToastSize, margins))
-            return QPoint(-1, -1);
-        return layout.place(Edge::EdgeBottom, BottomWorkArea, ToastSize, margins, true, nullptr);
-    };
-
-    QCOMPARE(showOne(), QPoint(1704, 918));
-    QCOMPARE(showOne(), QPoint(1704, 796));
-    layout.release(); // the lower one closed
-    QCOMPARE(layout.popupCount(), 1);
-    QCOMPARE(showOne(), QPoint(1704, 674)); // above the remaining one, not in the freed place
-    layout.release();
-    layout.release();
-    layout.release(); // one more than open: the count stays at 0
-    QCOMPARE(layout.popupCount(), 0);
-    QCOMPARE(layout.cascadeOffset(), 3 * 122); // only a new toast resets the offset
-    QCOMPARE(showOne(), QPoint(1704, 918));
+    QList<int> taken;
+    for (const QString &s : steps) {
+        if (s.startsWith(QLatin1Char('-'))) {
+            layout.release(s.mid(1).toInt() * step);
+            continue;
+        }
+        if (!layout.admit(workArea, ToastSize, margins)) {
+            taken.append(-1);
+            continue;
+        }
+        int startOffset = -1;
+        const QPoint position =
+            layout.place(Edge::EdgeBottom, workArea, ToastSize, margins, true, &startOffset);
+        QCOMPARE(position.y(), 800 - margins.startY - ToastSize.height() - startOffset);
+        QVERIFY(workArea.contains(QRect(position, ToastSize)));
+        taken.append(startOffset / step);
+    }
+    QCOMPARE(taken, places);
 }
 
 void tst_PopUpLayout::taskbarMovedResetsTheStack()

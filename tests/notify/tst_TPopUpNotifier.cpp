@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -94,6 +95,8 @@ private slots:
     void stackFillsAndRefuses_data();
     void stackFillsAndRefuses();
     void taskbarMovedResetsTheStack();
+    void fullStackLetsToastsWait();
+    void twentyAlertsAreAllTold();
     void undeterminedEdgeKeepsTheToast();
     void clicks_data();
     void clicks();
@@ -340,6 +343,74 @@ void tst_TPopUpNotifier::stackFillsAndRefuses()
         QVERIFY(notifier->ShowPopUp());
         QCOMPARE(notifier->PopupCount(), 9);
     }
+}
+
+// The ninth toast finds no place: it waits, and takes the place of the first toast that closes
+// (the lowest), with the text it was asked with.
+void tst_TPopUpNotifier::fullStackLetsToastsWait()
+{
+    applyMainWindowPreset(*notifier);
+    QList<TfrmPopUpToast *> toasts;
+    for (int i = 0; i < 8; ++i) {
+        notifier->setText(QString::number(i));
+        toasts.append(showOne(*notifier));
+        QVERIFY(toasts.last());
+    }
+    QSignalSpy shown(notifier, &TPopUpNotifier::popUpShown);
+    notifier->setText(QStringLiteral("waiting"));
+    QVERIFY(!notifier->ShowPopUp());
+    QCOMPARE(notifier->WaitingCount(), 1);
+    notifier->setText(QStringLiteral("current"));
+    toasts.at(3)->close();
+    QTRY_COMPARE(shown.count(), 1);
+    QCOMPARE(shown.first().first().toString(), QStringLiteral("waiting"));
+    QCOMPARE(notifier->WaitingCount(), 0);
+    QCOMPARE(notifier->Text(), QStringLiteral("current"));
+    TfrmPopUpToast *waited = nullptr;
+    for (TfrmPopUpToast *toast : openToasts()) {
+        if (!toasts.contains(toast))
+            waited = toast;
+    }
+    QVERIFY(waited);
+    QCOMPARE(waited->StartOffset(), 3 * 122);
+}
+
+// Twenty alerts while the stack is full: each gets a toast of its own or is counted in the
+// merged one, none is lost.
+void tst_TPopUpNotifier::twentyAlertsAreAllTold()
+{
+    applyMainWindowPreset(*notifier);
+    const DesktopWorkAreaOverride sixHigh([] {
+        return DesktopWorkArea::Snapshot{true, QRect(0, 0, 1920, 840), QRect(0, 0, 1920, 800)};
+    });
+    QSignalSpy shown(notifier, &TPopUpNotifier::popUpShown);
+    for (int i = 0; i < 20; ++i) {
+        notifier->setText(QStringLiteral("alert %1").arg(i));
+        notifier->ShowPopUp();
+    }
+    QCOMPARE(shown.count(), 6);
+    QCOMPARE(notifier->WaitingCount(), TPopUpNotifier::MaxWaiting);
+    QCOMPARE(notifier->MergedCount(), 20 - 6 - TPopUpNotifier::MaxWaiting);
+    for (int round = 0; round < 10 && (notifier->WaitingCount() > 0 || notifier->MergedCount() > 0);
+         ++round) {
+        notifier->ClosePopUps();
+        QTest::qWait(0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+    int told = 0;
+    QStringList single;
+    const QRegularExpression merged(QStringLiteral("^还有 (\\d+) 条新预警$"));
+    for (const QList<QVariant> &arguments : shown) {
+        const QString text = arguments.first().toString();
+        const QRegularExpressionMatch match = merged.match(text);
+        told += match.hasMatch() ? match.captured(1).toInt() : 1;
+        if (!match.hasMatch())
+            single.append(text);
+    }
+    QCOMPARE(told, 20);
+    QCOMPARE(single.first(), QStringLiteral("alert 0"));
+    QCOMPARE(single.last(), QStringLiteral("alert %1").arg(6 + TPopUpNotifier::MaxWaiting - 1));
 }
 
 void tst_TPopUpNotifier::taskbarMovedResetsTheStack()

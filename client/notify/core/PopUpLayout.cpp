@@ -38,14 +38,23 @@ void PopUpLayout::taskbarEdgeChanged(int edge)
 {
     m_lastTaskbarEdge = edge;
     m_popupCount = 0;
+    m_takenOffsets.clear();
+}
+
+int PopUpLayout::lowestFreeOffset(int step) const
+{
+    int offset = 0;
+    while (m_takenOffsets.count(offset) > 0)
+        offset += step;
+    return offset;
 }
 
 bool PopUpLayout::admit(const QRect &workArea, const QSize &toastSize, const Margins &margins)
 {
-    if (m_popupCount <= 0)
-        m_cascadeOffset = 0;
-    else if (!hasRoom(m_lastTaskbarEdge, m_cascadeOffset, workArea, toastSize, margins))
+    const int offset = lowestFreeOffset(toastSize.height() + margins.marge);
+    if (!m_takenOffsets.empty() && !hasRoom(m_lastTaskbarEdge, offset, workArea, toastSize, margins))
         return false;
+    m_cascadeOffset = offset;
     ++m_popupCount;
     return true;
 }
@@ -76,18 +85,22 @@ QPoint PopUpLayout::place(int edge, const QRect &workArea, const QSize &toastSiz
     if (startOffset)
         *startOffset = m_cascadeOffset;
     // Toasts always stack vertically: upwards from a left, right or bottom taskbar, downwards
-    // from a top one.
-    if (!cascade)
+    // from a top one. Toasts that do not cascade all sit at the base and take no place.
+    if (!cascade || edge < EdgeLeft || edge > EdgeBottom) {
         m_cascadeOffset = 0;
-    else if (edge >= EdgeLeft && edge <= EdgeBottom)
-        m_cascadeOffset += h + margins.marge;
+    } else {
+        m_takenOffsets.insert(m_cascadeOffset);
+        m_cascadeOffset = lowestFreeOffset(h + margins.marge);
+    }
     return position;
 }
 
-void PopUpLayout::release()
+void PopUpLayout::release(int startOffset)
 {
     if (m_popupCount > 0)
         --m_popupCount;
+    if (const auto taken = m_takenOffsets.find(startOffset); taken != m_takenOffsets.end())
+        m_takenOffsets.erase(taken);
 }
 
 bool PopUpLayout::hasRoom(int edge, int cascadeOffset, const QRect &workArea, const QSize &toastSize,

@@ -6,10 +6,12 @@
 #include <QSize>
 
 #include <optional>
+#include <set>
 
 // Where toasts go and how they move, without any widget: the taskbar edge, the room test, the
 // base position and the cascade of stacked toasts, the slide steps, the gradient colours and the
-// centring of the body text. One instance keeps the stack bookkeeping of one notifier.
+// centring of the body text. One instance keeps the stack bookkeeping of one notifier: which
+// places of the stack are taken, so that a new toast takes the lowest free one.
 //
 // Rectangles follow the desktop convention of the taskbar queries: "right" and "bottom" are
 // x + width and y + height, one past the last pixel.
@@ -47,16 +49,18 @@ public:
     // The taskbar moved to another edge: the toasts counted so far no longer form a stack.
     void taskbarEdgeChanged(int edge);
 
-    // Counts a new toast in, unless the stack has no room for it (then nothing changes).
+    // Counts a new toast in at the lowest free place of the stack, unless no free place has
+    // room for it (then nothing changes). The first toast of an empty stack always comes in.
     bool admit(const QRect &workArea, const QSize &toastSize, const Margins &margins);
 
-    // Top-left corner for a toast placed over the taskbar edge, and the cascade offset it was
-    // placed with (its StartOffset). Advances the cascade for the next toast.
+    // Top-left corner for the toast just admitted, placed over the taskbar edge, and the cascade
+    // offset it was placed with (its StartOffset). A cascading toast takes its place in the
+    // stack until it is released; cascadeOffset() then tells the next free place.
     QPoint place(int edge, const QRect &workArea, const QSize &toastSize, const Margins &margins,
                  bool cascade, int *startOffset);
 
-    // A counted toast was freed.
-    void release();
+    // A counted toast placed with this start offset was freed: its place is free again.
+    void release(int startOffset);
 
     // Whether one more toast fits on the stack (only asked while toasts are counted open).
     static bool hasRoom(int edge, int cascadeOffset, const QRect &workArea, const QSize &toastSize,
@@ -87,6 +91,9 @@ public:
     static int halfRoundedToEven(int value);
 
 private:
+    int lowestFreeOffset(int step) const;
+
+    std::multiset<int> m_takenOffsets; // start offsets of the cascading toasts counted open
     int m_popupCount = 0;
     int m_cascadeOffset = 0;
     int m_lastTaskbarEdge = EdgeLeft;
