@@ -1,5 +1,6 @@
 #include "TrayIntegration.h"
 
+#include "OutsideText.h"
 #include "ReminderSettings.h"
 
 #include <QMenu>
@@ -108,5 +109,6 @@ void TrayIntegration::showOffline(bool offline)
 {
     m_showsOffline = offline;
     TrayIcon1->setIcon(offline ? m_offlineIcon : m_onlineIcon);
-    TrayIcon1->setToolTip(offline ? m_systemName + QStringLiteral("（与服务器的连接已中断）") : m_systemName);
+    TrayIcon1->setToolTip(OutsideText::forToolTip(
+        offline ? m_systemName + QStringLiteral("（与服务器的连接已中断）") : m_systemName));
 }

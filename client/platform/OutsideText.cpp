@@ -32,6 +32,13 @@ QString forMessageBox(const QString &text)
     return cut(text, limit);
 }
 
+QString forToolTip(const QString &text)
+{
+    // Marked as rich text on purpose, with every character escaped: rich text is the one form
+    // every Qt tooltip shows as given, entities and all.
+    return QStringLiteral("<qt>") + cut(text, ToolTipLimit).toHtmlEscaped() + QStringLiteral("</qt>");
+}
+
 void showInView(QPlainTextEdit *view, const QString &text)
 {
     const QString shown = cut(text, TextViewLimit);

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QWidget>
 
 Q_DECLARE_METATYPE(PageKind)
@@ -29,8 +30,16 @@ private slots:
     void muteEntryIsTheSetting();
     void offlineAfterFailedTicks_data();
     void offlineAfterFailedTicks();
+    void systemNameShowsLiterally_data();
+    void systemNameShowsLiterally();
 
 private:
+    // What a Qt tooltip shows for the icon's tooltip text: rich text when it looks like it.
+    QString shownToolTip() const
+    {
+        const QString tip = m_tray->TrayIcon1->toolTip();
+        return Qt::mightBeRichText(tip) ? QTextDocumentFragment::fromHtml(tip).toPlainText() : tip;
+    }
     std::unique_ptr<QWidget> m_window;
     TrayIntegration *m_tray = nullptr;
 };
@@ -132,15 +141,36 @@ void tst_TrayIntegration::offlineAfterFailedTicks()
     QFETCH(QString, ticks);
     QFETCH(QString, offlineAfter);
     const qint64 onlineIcon = m_tray->TrayIcon1->icon().cacheKey();
-    QCOMPARE(m_tray->TrayIcon1->toolTip(), u"测试系统"_qs);
+    QCOMPARE(shownToolTip(), u"测试系统"_qs);
     for (qsizetype i = 0; i < ticks.size(); ++i) {
         m_tray->noteTickReached(ticks.at(i) == u'R');
         const bool offline = offlineAfter.at(i) == u'1';
         QCOMPARE(m_tray->showsOffline(), offline);
-        QCOMPARE(m_tray->TrayIcon1->toolTip(),
-                 offline ? u"测试系统（与服务器的连接已中断）"_qs : u"测试系统"_qs);
+        QCOMPARE(shownToolTip(), offline ? u"测试系统（与服务器的连接已中断）"_qs : u"测试系统"_qs);
         QCOMPARE(m_tray->TrayIcon1->icon().cacheKey() != onlineIcon, offline);
     }
+}
+
+// The name as the desktop shows it when the pointer rests on the icon; it arrives from the
+// service, so a name that holds markup must show as the characters it is.
+void tst_TrayIntegration::systemNameShowsLiterally_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("shown");
+    const QString table = u"<table width=1100 height=600 bgcolor=red><tr><td>账户异常 请立即致电 400-000-0000"
+                          u"</td></tr></table>"_qs;
+    QTest::newRow("a table") << table << table;
+    QTest::newRow("entities stay as typed") << u"A&amp;B &lt;b&gt;"_qs << u"A&amp;B &lt;b&gt;"_qs;
+    QTest::newRow("looks like the rich-text mark") << u"<qt><b>粗</b>"_qs << u"<qt><b>粗</b>"_qs;
+    QTest::newRow("bounded") << QString(5000, u'长') << QString(200, u'长') + QChar(0x2026);
+}
+
+void tst_TrayIntegration::systemNameShowsLiterally()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, shown);
+    m_tray->setSystemName(name);
+    QCOMPARE(shownToolTip(), shown);
 }
 
 QTEST_MAIN(tst_TrayIntegration)
