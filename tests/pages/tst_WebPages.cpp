@@ -5,6 +5,7 @@
 #include "ChangeCounters.h"
 #include "ClientServiceFixture.h"
 #include "GraphicsChoice.h"
+#include "NewWindowPolicy.h"
 #include "ServiceClient.h"
 #include "ServiceHostOverride.h"
 #include "StockAlertApplication.h"
@@ -143,8 +144,10 @@ private slots:
     void loadingPanelCentredOnView();
     void newWindowLinkOpensInPlaceOrNowhere_data();
     void newWindowLinkOpensInPlaceOrNowhere();
-    void newWindowRequestGoesToLastStatusTextOfTheClass_data();
-    void newWindowRequestGoesToLastStatusTextOfTheClass();
+    void scriptWindowWithoutAClickIsRefused_data();
+    void scriptWindowWithoutAClickIsRefused();
+    void newWindowTargets_data();
+    void newWindowTargets();
     void newsToolbar();
     void contextClickFilter_data();
     void contextClickFilter();
@@ -443,45 +446,74 @@ void tst_WebPages::newWindowLinkOpensInPlaceOrNowhere()
     QCOMPARE(QApplication::topLevelWidgets().size(), windowsBefore);
 }
 
-void tst_WebPages::newWindowRequestGoesToLastStatusTextOfTheClass_data()
+void tst_WebPages::scriptWindowWithoutAClickIsRefused_data()
 {
     QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("statusText");
-    QTest::addColumn<QUrl>("expected");
-
-    QTest::newRow("news: the last link hovered") << "TFormXWZX"
-                                                 << "funds" << QUrl();
-    QTest::newRow("news: no status text yet") << "TFormXWZX"
-                                              << "" << QUrl(QStringLiteral("about:blank"));
-    QTest::newRow("insider: the last link hovered") << "TFormWYSMNC"
-                                                    << "profiles" << QUrl();
+    QTest::addColumn<QString>("script");
+    QTest::newRow("news, an address of its own") << "TFormXWZX"
+                                                 << "window.open('/pages/valuation.html'); 1";
+    QTest::newRow("news, no address, a local file hovered") << "TFormXWZX"
+                                                            << "window.open(''); 1";
+    QTest::newRow("insider, an address of its own") << "TFormWYSMNC"
+                                                    << "window.open('/pages/valuation.html'); 1";
 }
 
-void tst_WebPages::newWindowRequestGoesToLastStatusTextOfTheClass()
+// A script opens a window by itself: the view stays where it is, whatever link was hovered last.
+void tst_WebPages::scriptWindowWithoutAClickIsRefused()
 {
     QFETCH(QString, className);
-    QFETCH(QString, statusText);
-    QFETCH(QUrl, expected);
-    if (!statusText.isEmpty())
-        expected = QUrl(pageAddress(statusText));
-
-    const QString otherClassText = QStringLiteral("the other class's own text");
-    const bool news = className == QLatin1String("TFormXWZX");
-    QString &own = news ? TFormXWZX::LastStatusText : TFormWYSMNC::LastStatusText;
-    QString &other = news ? TFormWYSMNC::LastStatusText : TFormXWZX::LastStatusText;
-    own = QStringLiteral("left by an earlier page");
-    other = otherClassText;
-
+    QFETCH(QString, script);
     WebPage *page = openPage(className);
-    // A new page of the class starts with what its predecessor stored last.
-    QCOMPARE(own, QStringLiteral("left by an earlier page"));
     QVERIFY(waitLoaded(page));
-    own = statusText.isEmpty() ? QString() : pageAddress(statusText);
+    const QUrl before = page->WebBrowser1->url();
+    const bool news = className == QLatin1String("TFormXWZX");
+    (news ? TFormXWZX::LastStatusText : TFormWYSMNC::LastStatusText) = QStringLiteral("file:///etc/passwd");
+    int requests = 0;
+    connect(page->WebBrowser1->page(), &QWebEnginePage::newWindowRequested, this, [&] { ++requests; });
+    QSignalSpy started(page->WebBrowser1, &QWebEngineView::loadStarted);
+    runJavaScript(page->WebBrowser1, script);
+    QTRY_COMPARE_WITH_TIMEOUT(requests, 1, LoadTimeout);
+    runJavaScript(page->WebBrowser1, QStringLiteral("1"));
+    QCOMPARE(started.count(), 0);
+    QCOMPARE(page->WebBrowser1->url(), before);
+}
 
-    // A script asks for a window with an address of its own: the view goes to the status text.
-    runJavaScript(page->WebBrowser1, QStringLiteral("window.open('/pages/valuation.html'); 1"));
-    QTRY_COMPARE_WITH_TIMEOUT(page->WebBrowser1->url(), expected, LoadTimeout);
-    QCOMPARE(other, otherClassText);
+void tst_WebPages::newWindowTargets_data()
+{
+    QTest::addColumn<QUrl>("requested");
+    QTest::addColumn<bool>("userInitiated");
+    QTest::addColumn<QString>("hovered");
+    QTest::addColumn<QUrl>("expected"); // empty: refused
+
+    const QUrl page(QStringLiteral("http://127.0.0.1:8765/pages/a.html"));
+    const QUrl secure(QStringLiteral("https://example.com/b"));
+    const QString hoveredPage = QStringLiteral("http://127.0.0.1:8765/pages/hovered.html");
+    QTest::newRow("http, clicked") << page << true << hoveredPage << page;
+    QTest::newRow("https, clicked") << secure << true << QString() << secure;
+    QTest::newRow("upper-case scheme") << QUrl(QStringLiteral("HTTP://example.com/")) << true << QString()
+                                       << QUrl(QStringLiteral("http://example.com/"));
+    QTest::newRow("not clicked") << page << false << hoveredPage << QUrl();
+    QTest::newRow("none requested: the hovered link") << QUrl() << true << hoveredPage << QUrl(hoveredPage);
+    QTest::newRow("about:blank requested: the hovered link")
+        << QUrl(QStringLiteral("about:blank")) << true << hoveredPage << QUrl(hoveredPage);
+    QTest::newRow("none requested, nothing hovered") << QUrl() << true << QString() << QUrl();
+    for (const char *address :
+         {"file:///etc/passwd", "qrc:/pages/loading-panel.png", "data:text/html,<b>x</b>",
+          "javascript:alert(1)", "view-source:http://example.com/", "ftp://example.com/f",
+          "chrome://settings", "about:blank"}) {
+        const QString text = QString::fromLatin1(address);
+        QTest::addRow("requested %s", address) << QUrl(text) << true << hoveredPage << QUrl();
+        QTest::addRow("hovered %s", address) << QUrl() << true << text << QUrl();
+    }
+}
+
+void tst_WebPages::newWindowTargets()
+{
+    QFETCH(QUrl, requested);
+    QFETCH(bool, userInitiated);
+    QFETCH(QString, hovered);
+    QFETCH(QUrl, expected);
+    QCOMPARE(NewWindowPolicy::target(requested, userInitiated, hovered), expected);
 }
 
 void tst_WebPages::newsToolbar()

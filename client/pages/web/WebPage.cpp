@@ -1,6 +1,7 @@
 #include "WebPage.h"
 
 #include "CertificateTrust.h"
+#include "NewWindowPolicy.h"
 #include "ServiceClient.h"
 
 #include <QApplication>
@@ -186,9 +187,12 @@ void WebPage::WebBrowser1DownloadComplete()
 void WebPage::WebBrowser1NewWindow2(QWebEngineNewWindowRequest &request)
 {
     // Not opening the request in a page refuses it: the view creates no window of its own.
-    Q_UNUSED(request);
-    if (m_traits.newWindows == NewWindows::OpenInPlaceAtStatusText && m_traits.lastStatusText)
-        Navigate(*m_traits.lastStatusText);
+    if (m_traits.newWindows != NewWindows::OpenInPlaceAtStatusText || !m_traits.lastStatusText)
+        return;
+    const QUrl target =
+        NewWindowPolicy::target(request.requestedUrl(), request.isUserInitiated(), *m_traits.lastStatusText);
+    if (!target.isEmpty())
+        WebBrowser1->setUrl(target);
 }
 
 void WebPage::WebBrowser1StatusTextChange(const QString &text)
