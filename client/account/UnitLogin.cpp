@@ -18,6 +18,7 @@
 #include "URLLabel.h"
 #include "UnitGlouble.h"
 #include "UnitZCCT.h"
+#include "UserWait.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -181,7 +182,7 @@ void TFrmLogin::FormCreate()
 {
     UnitGlouble.ChangeCounters.clear();
     try {
-        m_document->load(ServiceClient::GetWebServiceSoap()->hqSys_pz());
+        m_document->load(UserWait::run(this, [] { return ServiceClient::GetWebServiceSoap()->hqSys_pz(); }));
         if (m_document->rowCount() <= 0) {
             failConfiguration(ConfigurationMissing);
             return;
@@ -205,7 +206,9 @@ void TFrmLogin::FormCreate()
         const bool hasPrompt = !trim(Memo1->toPlainText()).isEmpty();
         setFixedSize(WindowWidth, hasPrompt ? HeightWithPrompt : HeightWithoutPrompt);
 
-        m_document->load(ServiceClient::GetWebServiceSoap()->hqsametable(ClientStatements::pageAddresses()));
+        m_document->load(UserWait::run(this, [] {
+            return ServiceClient::GetWebServiceSoap()->hqsametable(ClientStatements::pageAddresses());
+        }));
         if (m_document->rowCount() <= 0) {
             failConfiguration(ConfigurationMissing);
             return;
@@ -280,7 +283,18 @@ void TFrmLogin::FormShow()
 
 void TFrmLogin::Button1Click()
 {
-    DefaultErrorReport::runHandler([this] { signIn(); });
+    // The sign-in waits in a local event loop: a second Enter or click meanwhile is not a
+    // second sign-in.
+    if (UserWait::isWaiting())
+        return;
+    DefaultErrorReport::runHandler([this] {
+        try {
+            signIn();
+        } catch (const UserWait::Cancelled &) {
+            if (!m_closing) // closing the window ended the wait: nothing to report
+                throw;
+        }
+    });
 }
 
 void TFrmLogin::signIn()
@@ -294,14 +308,17 @@ void TFrmLogin::signIn()
     }
 
     // A failing check (service down, an answer that is no boolean) goes to the default report.
-    if (!TextConversions::toBool(ServiceClient::GetWebServiceSoap()->yanzheng(name, password))) {
+    const QString verdict =
+        UserWait::run(this, [&] { return ServiceClient::GetWebServiceSoap()->yanzheng(name, password); });
+    if (!TextConversions::toBool(verdict)) {
         MessageBoxes::application(QStringLiteral("用户名不存在或密码错误！"), LoginErrorCaption,
                                   MessageBoxes::Icon::Error, MessageBoxes::Buttons::Ok, this);
         return;
     }
 
     try {
-        m_document->load(ServiceClient::GetWebServiceSoap()->hqdlyhxx(name, password));
+        m_document->load(UserWait::run(
+            this, [&] { return ServiceClient::GetWebServiceSoap()->hqdlyhxx(name, password); }));
         UnitGlouble.UserId = trim(m_document->fieldText(0, QStringLiteral("id")));
         UnitGlouble.UserName = trim(m_document->fieldText(0, QStringLiteral("username")));
         UnitGlouble.UserPassword = trim(m_document->fieldText(0, QStringLiteral("userpas")));
@@ -324,14 +341,21 @@ void TFrmLogin::signIn()
     // doubled so that it is stored as typed and cannot change the statement.
     const QString userId = SqlText::integer(trim(UnitGlouble.UserId));
     const bool hasOnlineRow =
-        ServiceClient::GetWebServiceSoap()->hqsfczjl(ClientStatements::onlineRecordCount(userId)) > 0;
+        UserWait::run(this, [&] {
+            return ServiceClient::GetWebServiceSoap()->hqsfczjl(ClientStatements::onlineRecordCount(userId));
+        }) > 0;
+    const QString address = UserWait::run(this, [] { return GetPublicIPAddress(); });
     const ClientStatements::OnlineRecord record{userId, trim(UnitGlouble.UserName),
                                                 trim(UnitGlouble.UserPassword), trim(UnitGlouble.ExpiryDate),
-                                                trim(GetPublicIPAddress())};
-    ServiceClient::GetWebServiceSoap()->zhixing(hasOnlineRow ? ClientStatements::onlineRecordUpdate(record)
-                                                             : ClientStatements::onlineRecordInsert(record));
+                                                trim(address)};
+    UserWait::run(this, [&] {
+        ServiceClient::GetWebServiceSoap()->zhixing(hasOnlineRow
+                                                        ? ClientStatements::onlineRecordUpdate(record)
+                                                        : ClientStatements::onlineRecordInsert(record));
+    });
 
-    UnitGlouble.LoginStamp = ServiceClient::GetWebServiceSoap()->hqdlsj(userId);
+    UnitGlouble.LoginStamp =
+        UserWait::run(this, [&] { return ServiceClient::GetWebServiceSoap()->hqdlsj(userId); });
     JLYHXX();
     done(mrOk);
 }
@@ -389,6 +413,8 @@ void TFrmLogin::Button2Click()
                                   this) != MessageBoxes::Answer::Ok)
         return;
     UnitGlouble.UserLevel = QStringLiteral("3");
+    m_closing = true;
+    UserWait::cancelAll(); // a sign-in still waiting ends quietly
     done(mrCancel);
 }
 

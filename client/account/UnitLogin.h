@@ -90,4 +90,5 @@ private:
     std::unique_ptr<ResultDocument> m_document;
     bool m_terminationRequested = false;
     bool m_shown = false;
+    bool m_closing = false; // the close was confirmed: a wait it cancelled is not an error
 };

@@ -6,6 +6,7 @@
 #include "ServiceClient.h"
 #include "TextConversions.h"
 #include "UnitGlouble.h"
+#include "UserWait.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -84,6 +85,8 @@ void TFormZCCT::FormShow()
 
 void TFormZCCT::Button1Click()
 {
+    if (UserWait::isWaiting()) // the application still waits for the service
+        return;
     DefaultErrorReport::runHandler([this] { apply(); });
 }
 
@@ -100,12 +103,15 @@ void TFormZCCT::apply()
 
     // The name is looked up exactly as typed; a failing query goes to the default report.
     const QString typedName = Edit1->text();
-    if (ServiceClient::GetWebServiceSoap()->hqsfczjl(ClientStatements::userNameCount(typedName)) > 0) {
+    const auto count = [this](const QString &sql) {
+        return UserWait::run(this, [&sql] { return ServiceClient::GetWebServiceSoap()->hqsfczjl(sql); });
+    };
+    if (count(ClientStatements::userNameCount(typedName)) > 0) {
         MessageBoxes::application(QStringLiteral("用户名重复，请换一个用户名申请！"), ApplyErrorCaption,
                                   MessageBoxes::Icon::Error, MessageBoxes::Buttons::Ok, this);
         return;
     }
-    if (ServiceClient::GetWebServiceSoap()->hqsfczjl(ClientStatements::applicationNameCount(typedName)) > 0) {
+    if (count(ClientStatements::applicationNameCount(typedName)) > 0) {
         MessageBoxes::application(QStringLiteral("该用户名正在申请中，请换一个用户名申请！"),
                                   ApplyErrorCaption, MessageBoxes::Icon::Error, MessageBoxes::Buttons::Ok,
                                   this);
@@ -116,9 +122,10 @@ void TFormZCCT::apply()
     // (the name taken meanwhile, for one) must not be reported as a success.
     bool stored = false;
     try {
-        const QString answer =
-            ServiceClient::GetWebServiceSoap()->zhixing(ClientStatements::signUpApplication(
-                trim(Edit1->text()), trim(Edit3->text()), trim(Edit2->text())));
+        const QString statement = ClientStatements::signUpApplication(
+            trim(Edit1->text()), trim(Edit3->text()), trim(Edit2->text()));
+        const QString answer = UserWait::run(
+            this, [&statement] { return ServiceClient::GetWebServiceSoap()->zhixing(statement); });
         stored = trim(answer).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
     } catch (const std::exception &) {
     }

@@ -3,6 +3,7 @@
 #include "ServiceClient.h"
 #include "TextConversions.h"
 #include "UnitGlouble.h"
+#include "UserWait.h"
 
 #include <stdexcept>
 
@@ -135,5 +136,6 @@ QString fetchText(const QString &userLevel)
 
 void FetchChangeCounters()
 {
-    ChangeCounters::store(ChangeCounters::fetchText(UnitGlouble.UserLevel));
+    const QString level = UnitGlouble.UserLevel;
+    ChangeCounters::store(UserWait::run(nullptr, [&level] { return ChangeCounters::fetchText(level); }));
 }

@@ -32,6 +32,7 @@ QString fetchText(const QString &userLevel);
 
 } // namespace ChangeCounters
 
-// Refetches the counters into UnitGlouble.ChangeCounters: fetchText then store. Throws on any
-// failure. The pages that mark their streams as seen call it when they open.
+// Refetches the counters into UnitGlouble.ChangeCounters: fetchText then store, while the user
+// waits (UserWait). Throws on any failure, cancelling included. The pages that mark their streams
+// as seen call it when they open.
 void FetchChangeCounters();

@@ -2,6 +2,7 @@
 
 #include "DefaultErrorReport.h"
 #include "ServiceClient.h"
+#include "ServicePool.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -23,7 +24,7 @@ void LoginElsewhereCheck::start(const QString &userId, const QString &loginStamp
     if (m_watcher.isRunning())
         return;
     m_loginStamp = loginStamp;
-    m_watcher.setFuture(QtConcurrent::run([userId] {
+    m_watcher.setFuture(QtConcurrent::run(&ServicePool::threads(), [userId] {
         Answer answer;
         try {
             answer.loginTime = ServiceClient::GetWebServiceSoap()->hqdlsj(userId);

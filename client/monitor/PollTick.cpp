@@ -100,6 +100,17 @@ QStringList queriesOf(Flow flow, const Queries &queries)
     }
 }
 
+Fetched fetchCounters(const QString &userLevel)
+{
+    Fetched fetched;
+    try {
+        fetched.counterText = ChangeCounters::fetchText(userLevel);
+    } catch (const std::exception &error) {
+        fetched.error = QString::fromUtf8(error.what());
+    }
+    return fetched;
+}
+
 Fetched fetch(const QString &userLevel, const State &state, const Queries &queries)
 {
     Fetched fetched;

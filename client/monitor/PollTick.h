@@ -80,6 +80,9 @@ struct Fetched
     std::vector<std::vector<Answer>> answers;
 };
 
+// The counters alone, for a tick that stands in for the show sequence's failed first fetch.
+Fetched fetchCounters(const QString &userLevel);
+
 // The fetch step: every service call of one tick. Blocks; reads nothing but its arguments, so
 // it runs on any thread.
 Fetched fetch(const QString &userLevel, const State &state, const Queries &queries);

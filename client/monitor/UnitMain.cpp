@@ -5,16 +5,19 @@
 #include "ChangeCounters.h"
 #include "ClientStatements.h"
 #include "DefaultErrorReport.h"
+#include "HttpTransport.h"
 #include "LoginElsewhereCheck.h"
 #include "MarqueeStatus.h"
 #include "MessageBoxes.h"
 #include "ServiceClient.h"
+#include "ServicePool.h"
 #include "ShellOpen.h"
 #include "TPopUpNotifier.h"
 #include "TextConversions.h"
 #include "TrayIntegration.h"
 #include "Unit3.h"
 #include "UnitGlouble.h"
+#include "UserWait.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,6 +57,7 @@ std::function<void()> &settingsWindow()
 }
 
 constexpr int PanelLeft = 202;
+constexpr long OnlineRecordRemovalMs = 1000;
 constexpr int PanelTop = 99;
 
 QLabel *whiteLabel(QWidget *parent, const QString &text, int x, int y, int width = -1)
@@ -142,8 +146,9 @@ TFrmMain::~TFrmMain()
 {
     Timer1->stop();
     Timer2->stop();
-    // A fetch still waiting for the service finishes on its own; its result is dropped.
+    // A fetch still waiting for the service gives up at once; its result is dropped.
     m_tickWatcher.disconnect(this);
+    HttpTransport::abortRunning();
     m_tickWatcher.waitForFinished();
     delete m_loginCheck; // waits for a check still running; its answer is dropped
     delete CurrentPage;
@@ -315,25 +320,27 @@ void TFrmMain::setUserLabels()
     Label10->setText(UnitGlouble.ExpiryDate);
 }
 
-// The show sequence: one guarded block, so a failing step skips the later ones silently.
+// The show sequence. Its steps stand apart: a service that fails one call right after sign-in
+// must not leave a window that looks online and never polls. Only the polling step talks to
+// the service, and it never throws; opening the first page fails silently, as it does later.
 void TFrmMain::FormShow()
 {
+    setPageCaptions();
+    setWindowTitle(UnitGlouble.SystemName);
+    m_tray->setSystemName(UnitGlouble.SystemName);
+    m_tray->show();
+    MarqueeStatus1->setText(UnitGlouble.SystemNotice);
+    setUserLabels();
+    startPolling();
     try {
-        setPageCaptions();
-        setWindowTitle(UnitGlouble.SystemName);
-        m_tray->setSystemName(UnitGlouble.SystemName);
-        m_tray->show();
-        MarqueeStatus1->setText(UnitGlouble.SystemNotice);
-        setUserLabels();
-        startPolling();
         OpenPage(PageKind::AlertList);
-        Timer2->start();
-        if (UnitGlouble.StayOnTop) {
-            setAttribute(Qt::WA_ShowWithoutActivating);
-            setWindowFlag(Qt::WindowStaysOnTopHint);
-            show(); // changing the flags hides the window; the position and size stay
-        }
     } catch (const std::exception &) {
+    }
+    Timer2->start();
+    if (UnitGlouble.StayOnTop) {
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setWindowFlag(Qt::WindowStaysOnTopHint);
+        show(); // changing the flags hides the window; the position and size stay
     }
 }
 
@@ -341,15 +348,26 @@ void TFrmMain::startPolling()
 {
     UnitGlouble.AlertListOpen = false;
     UnitGlouble.InsiderPageOpen = false;
-    FetchChangeCounters();
-    storeCountersAsSeen();
     m_polling = true;
     if (const auto period = pollPeriodMs(UnitGlouble.PollIntervalSeconds))
         Timer1->start(*period);
+    // A first fetch that fails counts as a failed tick; the next tick tries it again.
+    try {
+        FetchChangeCounters();
+        storeCountersAsSeen();
+        m_needsFirstCounters = false;
+    } catch (const std::exception &) {
+        m_needsFirstCounters = true;
+        m_tray->noteTickReached(false);
+    }
 }
 
 void TFrmMain::OpenPage(PageKind kind)
 {
+    // A page that opens waits for the service in a local event loop; another page asked for
+    // meanwhile would delete the one still being filled.
+    if (UserWait::isWaiting())
+        return;
     delete CurrentPage; // its destruction clears its open flag
     CurrentPage = nullptr;
     const auto factory = pageFactories().find(kind);
@@ -371,13 +389,23 @@ void TFrmMain::Timer1Timer()
     if (m_tickWatcher.isRunning())
         return;
     m_tickState = PollTick::State::current();
-    m_tickWatcher.setFuture(QtConcurrent::run(&PollTick::fetch, UnitGlouble.UserLevel, m_tickState,
-                                              PollTick::Queries::current()));
+    m_tickFetchesFirstCounters = m_needsFirstCounters;
+    if (m_tickFetchesFirstCounters)
+        m_tickWatcher.setFuture(
+            QtConcurrent::run(&ServicePool::threads(), &PollTick::fetchCounters, UnitGlouble.UserLevel));
+    else
+        m_tickWatcher.setFuture(QtConcurrent::run(&ServicePool::threads(), &PollTick::fetch,
+                                                  UnitGlouble.UserLevel, m_tickState,
+                                                  PollTick::Queries::current()));
 }
 
 void TFrmMain::applyTick()
 {
     const PollTick::Fetched fetched = m_tickWatcher.result();
+    if (m_tickFetchesFirstCounters) {
+        applyFirstCounters(fetched);
+        return;
+    }
     // A page opened or closed, or counters recorded, while the fetch waited: the dispatch the
     // fetch prepared for is not the one due now. Nothing is stored; the next tick starts afresh.
     const bool stillDue = fetched.counterText &&
@@ -394,6 +422,24 @@ void TFrmMain::applyTick()
         }
     }
     m_tray->noteTickReached(fetched.counterText.has_value());
+    emit pollTickApplied();
+}
+
+// Counters that were never stored as seen would make every stream look changed: they are taken
+// as the starting point, as the show sequence would have taken them.
+void TFrmMain::applyFirstCounters(const PollTick::Fetched &fetched)
+{
+    bool stored = false;
+    if (fetched.counterText) {
+        try {
+            ChangeCounters::store(*fetched.counterText);
+            storeCountersAsSeen();
+            stored = true;
+            m_needsFirstCounters = false;
+        } catch (const std::exception &) {
+        }
+    }
+    m_tray->noteTickReached(stored);
     emit pollTickApplied();
 }
 
@@ -427,6 +473,12 @@ void TFrmMain::endOnLoginElsewhere()
 void TFrmMain::terminateApplication()
 {
     m_ending = true;
+    // Nothing that waits for the service may hold up the end: the timers stop, waits the user
+    // started end, running transfers give up.
+    Timer1->stop();
+    Timer2->stop();
+    UserWait::cancelAll();
+    HttpTransport::abortRunning();
     FormDestroy();
     QCoreApplication::quit();
 }
@@ -437,6 +489,9 @@ void TFrmMain::FormDestroy()
         return;
     m_destroyed = true;
     try {
+        // A hung service gets a second of its own to take the record away: closing the
+        // program must not wait for a call's whole time-out.
+        const HttpTransport::DeadlineScope shortDeadline(OnlineRecordRemovalMs);
         ServiceClient::GetWebServiceSoap()->zhixing(ClientStatements::onlineRecordDelete(UnitGlouble.UserId));
     } catch (const std::exception &) {
     }

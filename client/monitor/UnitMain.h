@@ -106,6 +106,9 @@ public:
     // Whether Timer1 counts as enabled: a period of 0 leaves it enabled without ever firing.
     bool isPolling() const { return m_polling; }
     bool isTickRunning() const { return m_tickWatcher.isRunning(); }
+    // The first counter fetch failed: the next tick fetches the counters in its place and
+    // stores them as seen, announcing nothing.
+    bool needsFirstCounters() const { return m_needsFirstCounters; }
 
 public slots:
     void FormShow();
@@ -145,10 +148,13 @@ private:
     void setUserLabels();
 
     void applyTick();
+    void applyFirstCounters(const PollTick::Fetched &fetched);
     void endOnLoginElsewhere();
 
     bool m_shown = false;
     bool m_polling = false;
+    bool m_needsFirstCounters = false;
+    bool m_tickFetchesFirstCounters = false; // the running fetch is the first counters' retry
     bool m_destroyed = false;
     bool m_ending = false; // terminateApplication() has run: closing no longer asks
     QPoint m_dragOffset;

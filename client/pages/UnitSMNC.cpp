@@ -1,12 +1,13 @@
 #include "UnitSMNC.h"
 
-#include "BusyCursor.h"
 #include "ChangeCounters.h"
 #include "ClientStatements.h"
+#include "OutsideText.h"
 #include "ServiceClient.h"
 #include "StringGrid.h"
 #include "TextConversions.h"
 #include "UnitGlouble.h"
+#include "UserWait.h"
 
 #include <QDate>
 #include <QDateEdit>
@@ -225,7 +226,6 @@ void TFormSMNC::iniformdate()
 {
     // Whatever fails leaves the grids filled so far and the counters stored so far; the
     // poll goes on regardless, so there is nothing to tell the user.
-    BusyCursor busy;
     try {
         todayAlertsFill();
         latestAlertsFill();
@@ -256,7 +256,8 @@ void TFormSMNC::todayNewsFill()
 
 void TFormSMNC::Button2Click()
 {
-    BusyCursor busy;
+    if (UserWait::isWaiting()) // a query already waits for the service
+        return;
     try {
         runQuery(Grid::LatestAlerts, ClientStatements::alertHistory(audience(), DateTimePicker1->date(),
                                                                     DateTimePicker2->date()));
@@ -266,7 +267,8 @@ void TFormSMNC::Button2Click()
 
 int TFormSMNC::runQuery(Grid grid, const QString &sql)
 {
-    return fillFromAnswer(grid, ServiceClient::GetWebServiceSoap()->hqsametable(sql));
+    return fillFromAnswer(
+        grid, UserWait::run(this, [&sql] { return ServiceClient::GetWebServiceSoap()->hqsametable(sql); }));
 }
 
 int TFormSMNC::fillFromAnswer(Grid grid, const QString &answer)
@@ -330,8 +332,9 @@ void TFormSMNC::StringGrid3DblClick()
 void TFormSMNC::showDetail(StringGrid *grid, const QString &title, const QStringList &labels)
 {
     const int row = grid->selectedRow();
-    Memo1->clear();
-    Memo1->appendPlainText(title);
+    QStringList lines{title};
     for (int column = 1; column <= labels.size(); ++column)
-        Memo1->appendPlainText(labels.at(column - 1) + TextConversions::trim(grid->cell(row, column)));
+        lines.append(labels.at(column - 1) + TextConversions::trim(grid->cell(row, column)));
+    // A reason can be a megabyte without a blank: bounded, and wrapped anywhere when long.
+    OutsideText::showInView(Memo1, lines.join(QLatin1Char('\n')));
 }

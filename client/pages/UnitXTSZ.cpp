@@ -2,7 +2,6 @@
 
 #include "AlertSoundReplacement.h"
 #include "Autostart.h"
-#include "BusyCursor.h"
 #include "ClientStatements.h"
 #include "MessageBoxes.h"
 #include "PasswordKeychain.h"
@@ -10,6 +9,7 @@
 #include "ServiceClient.h"
 #include "TextConversions.h"
 #include "UnitGlouble.h"
+#include "UserWait.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -275,6 +275,8 @@ void TFormXTSZ::Button4Click()
 
 void TFormXTSZ::Button1Click()
 {
+    if (UserWait::isWaiting()) // the change already waits for the service
+        return;
     const QString password = trim(Edit2->text());
     if (password != trim(Edit3->text())) {
         showPasswordMessage(QStringLiteral("修改密码输入不一致!"), ErrorCaption, true);
@@ -301,9 +303,9 @@ void TFormXTSZ::Button1Click()
 
 QString TFormXTSZ::sendNewPassword(const QString &password)
 {
-    BusyCursor busy;
-    return trim(ServiceClient::GetWebServiceSoap()->zhixing(
-        ClientStatements::passwordChange(trim(UnitGlouble.UserId), password)));
+    const QString statement = ClientStatements::passwordChange(trim(UnitGlouble.UserId), password);
+    return trim(
+        UserWait::run(this, [&statement] { return ServiceClient::GetWebServiceSoap()->zhixing(statement); }));
 }
 
 void TFormXTSZ::showPasswordMessage(const QString &text, const QString &caption, bool errorIcon)

@@ -8,6 +8,7 @@
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,11 @@ constexpr curl_off_t MaxAnswerBytes = 32 * 1024 * 1024;
 
 std::atomic<long> connectTimeoutMs{10000};
 std::atomic<long> totalTimeoutMs{30000};
+
+// abortRunning() moves this on; a transfer that started under an earlier value ends.
+std::atomic<unsigned> abortGeneration{0};
+thread_local const std::atomic<bool> *threadCancelled = nullptr;
+thread_local long threadDeadlineMs = 0; // 0: none
 
 // DNS answers are shared process-wide: libcurl supports sharing its DNS cache between threads
 // that call at the same time, given these locks. Its connection cache it does not support
@@ -99,7 +105,26 @@ struct Transfer
 {
     HttpResponse response;
     bool tooLarge = false;
+    unsigned generation = abortGeneration.load();
+    const std::atomic<bool> *cancelled = threadCancelled;
+    bool aborted = false;
 };
+
+// libcurl asks this about once a second and whenever data moves; a non-zero answer ends the
+// transfer with CURLE_ABORTED_BY_CALLBACK. Without it a hung service would hold the caller
+// until the time-out.
+int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    auto *transfer = static_cast<Transfer *>(user);
+    transfer->aborted = transfer->generation != abortGeneration.load() ||
+                        (transfer->cancelled && transfer->cancelled->load());
+    return transfer->aborted ? 1 : 0;
+}
+
+long effectiveTimeout(long configuredMs)
+{
+    return threadDeadlineMs > 0 ? std::min(configuredMs, threadDeadlineMs) : configuredMs;
+}
 
 size_t onBody(char *data, size_t size, size_t count, void *user)
 {
@@ -187,8 +212,11 @@ HttpResponse perform(const QString &url, const HttpTransport::Headers &headers, 
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs.load());
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, totalTimeoutMs.load());
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, effectiveTimeout(connectTimeoutMs.load()));
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, effectiveTimeout(totalTimeoutMs.load()));
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &onProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, MaxAnswerBytes);
     curl_easy_setopt(h, CURLOPT_USERAGENT, "StockAlert/1.0");
     // Verification is libcurl's default; said here so that nobody mistakes it for a choice.
@@ -213,6 +241,8 @@ HttpResponse perform(const QString &url, const HttpTransport::Headers &headers, 
         throw std::runtime_error("The answer is larger than 32 MiB");
     if (result == CURLE_PEER_FAILED_VERIFICATION || result == CURLE_SSL_CONNECT_ERROR)
         refuseCertificate(h, url, result, errorText);
+    if (result == CURLE_ABORTED_BY_CALLBACK && transfer.aborted)
+        throw std::runtime_error("Aborted");
     if (result != CURLE_OK)
         throw std::runtime_error(errorText[0] ? errorText : curl_easy_strerror(result));
 
@@ -246,4 +276,29 @@ void HttpTransport::setTimeouts(long connectMs, long totalMs)
 {
     connectTimeoutMs = connectMs;
     totalTimeoutMs = totalMs;
+}
+
+void HttpTransport::abortRunning()
+{
+    ++abortGeneration;
+}
+
+HttpTransport::CancelScope::CancelScope(const std::atomic<bool> &cancelled) : m_previous(threadCancelled)
+{
+    threadCancelled = &cancelled;
+}
+
+HttpTransport::CancelScope::~CancelScope()
+{
+    threadCancelled = m_previous;
+}
+
+HttpTransport::DeadlineScope::DeadlineScope(long totalMs) : m_previous(threadDeadlineMs)
+{
+    threadDeadlineMs = totalMs;
+}
+
+HttpTransport::DeadlineScope::~DeadlineScope()
+{
+    threadDeadlineMs = m_previous;
 }

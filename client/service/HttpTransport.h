@@ -5,6 +5,8 @@
 #include <QPair>
 #include <QString>
 
+#include <atomic>
+
 struct HttpResponse
 {
     long status = 0;
@@ -37,4 +39,36 @@ public:
         long totalMs;
     };
     static Timeouts timeouts();
+
+    // Ends every transfer running now at once with the error "Aborted"; later ones run as
+    // usual. The program calls it on its way out, so that no call can hold up the end.
+    static void abortRunning();
+
+    // While it lives, the calling thread's transfers end as soon as `cancelled` turns true: a
+    // call the user stopped waiting for gives its thread back at once.
+    class CancelScope
+    {
+    public:
+        explicit CancelScope(const std::atomic<bool> &cancelled);
+        ~CancelScope();
+        CancelScope(const CancelScope &) = delete;
+        CancelScope &operator=(const CancelScope &) = delete;
+
+    private:
+        const std::atomic<bool> *m_previous;
+    };
+
+    // While it lives, the calling thread's transfers end after at most `totalMs` (connecting
+    // included), whatever the time-outs say: for a call that must not hold up what follows.
+    class DeadlineScope
+    {
+    public:
+        explicit DeadlineScope(long totalMs);
+        ~DeadlineScope();
+        DeadlineScope(const DeadlineScope &) = delete;
+        DeadlineScope &operator=(const DeadlineScope &) = delete;
+
+    private:
+        long m_previous;
+    };
 };

@@ -1,6 +1,7 @@
 #include "ClientServiceFixture.h"
 #include "ClosedHost.h"
 #include "HttpTransport.h"
+#include "HungService.h"
 #include "OpenedUrls.h"
 #include "PublicIPAddress.h"
 #include "RememberedCredentials.h"
@@ -11,6 +12,7 @@
 #include "UnitGlouble.h"
 #include "UnitLogin.h"
 #include "UnitZCCT.h"
+#include "UserWaitDriver.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -47,6 +49,9 @@ private slots:
     void configuration();
     void configurationFailure_data();
     void configurationFailure();
+    void hungServiceAtStartShowsAWindowAtOnce();
+    void hungSignInLeavesTheWindowAnswering();
+    void closingDuringSignInEndsQuietly();
 
     void freshServiceSignsIn();
     void loginWithBlanksAroundName();
@@ -256,6 +261,65 @@ void tst_TFrmLogin::configurationFailure()
     QCOMPARE(m_boxes->last().caption, QStringLiteral("系统错误！"));
     QCOMPARE(m_boxes->last().icon, MessageBoxes::Icon::Error);
     QCOMPARE(m_boxes->last().buttons, MessageBoxes::Buttons::Ok);
+}
+
+// The configuration load waits for a service that never answers: a window (the wait's own)
+// is on screen within a second, and its 取消 ends the start as the failed load does.
+void tst_TFrmLogin::hungServiceAtStartShowsAWindowAtOnce()
+{
+    HungService hung;
+    QVERIFY(hung.isListening());
+    const ServiceHostOverride hungHost(hung.host());
+    const UserWaitDriver driver;
+    TFrmLogin window;
+    QVERIFY(driver.cancelled);
+    QVERIFY2(driver.indicationAfterMs < 1000, qPrintable(QString::number(driver.indicationAfterMs)));
+    QVERIFY(window.terminationRequested());
+    QCOMPARE(m_boxes->count(), 1);
+    QCOMPARE(m_boxes->last().text, QStringLiteral("系统错误，没有获取到系统配置信息！"));
+}
+
+// Sign-in against a service that never answers: meanwhile the window repaints and takes a click
+// at once, and 取消 ends the sign-in as a failed call, the window staying open.
+void tst_TFrmLogin::hungSignInLeavesTheWindowAnswering()
+{
+    auto window = createLogin();
+    HungService hung;
+    QVERIFY(hung.isListening());
+    const ServiceHostOverride hungHost(hung.host());
+    window->CheckBox1->setChecked(false);
+    bool repainted = false;
+    const UserWaitDriver driver([&] {
+        repainted = !window->grab().isNull();
+        QTest::mouseClick(window->Label2, Qt::LeftButton); // ticks "记住用户名密码"
+    });
+    QVERIFY(!login(*window, QStringLiteral("demo"), QStringLiteral("demo")));
+    QVERIFY(repainted);
+    QVERIFY(window->CheckBox1->isChecked());
+    QVERIFY2(driver.probeLateMs + driver.probeTookMs < 200,
+             qPrintable(QStringLiteral("%1 + %2").arg(driver.probeLateMs).arg(driver.probeTookMs)));
+    QVERIFY(driver.cancelled);
+    QCOMPARE(hung.heldConnections(), 1);
+    QCOMPARE(m_boxes->count(), 1);
+    QCOMPARE(m_boxes->last().text, QStringLiteral("连接服务器已取消."));
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->result(), 0);
+}
+
+// The close confirmed while the sign-in waits: the window closes as it always does, and the
+// sign-in it cut short reports nothing.
+void tst_TFrmLogin::closingDuringSignInEndsQuietly()
+{
+    auto window = createLogin();
+    HungService hung;
+    QVERIFY(hung.isListening());
+    const ServiceHostOverride hungHost(hung.host());
+    m_boxes->queueAnswer(MessageBoxes::Answer::Ok);
+    QTimer::singleShot(300, window.get(), [&] { QTest::mouseClick(window->SpeedButton3, Qt::LeftButton); });
+    QVERIFY(!login(*window, QStringLiteral("demo"), QStringLiteral("demo")));
+    QCOMPARE(window->result(), int(TFrmLogin::mrCancel));
+    QCOMPARE(m_boxes->count(), 1); // the close confirmation alone
+    QCOMPARE(m_boxes->last().text, QStringLiteral("是否关闭本系统？"));
 }
 
 void tst_TFrmLogin::loginWithBlanksAroundName()

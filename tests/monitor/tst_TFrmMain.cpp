@@ -2,19 +2,26 @@
 #include "ChangeCounters.h"
 #include "ClientServiceFixture.h"
 #include "ClosedHost.h"
+#include "HttpTransport.h"
+#include "HungService.h"
 #include "LoginWindowSignIn.h"
 #include "MainWindowWithTimersStopped.h"
 #include "OpenedUrls.h"
 #include "ServiceClient.h"
 #include "ServiceHostOverride.h"
+#include "ServicePool.h"
 #include "StringGrid.h"
 #include "TPopUpNotifier.h"
+#include "TerminationSignals.h"
 #include "UnitGlouble.h"
 #include "UnitLogin.h"
 #include "UnitMain.h"
 #include "UnitSMNC.h"
+#include "UserWaitDriver.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -27,6 +34,11 @@
 #include <QToolButton>
 
 #include <memory>
+#include <optional>
+
+#include <sched.h>
+#include <signal.h>
+#include <unistd.h>
 
 using Answer = MessageBoxes::Answer;
 
@@ -35,6 +47,39 @@ namespace {
 constexpr int Bound = 15000; // ms for anything that waits for the service
 
 const QString Cr = QString(QChar(13));
+
+// Puts every thread of this process on one CPU while it lives (a loaded single-core machine),
+// and gives them their CPUs back when it goes.
+class OneCpu
+{
+public:
+    OneCpu()
+    {
+        sched_getaffinity(0, sizeof(m_before), &m_before);
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+            if (CPU_ISSET(cpu, &m_before)) {
+                CPU_SET(cpu, &one);
+                break;
+            }
+        }
+        applyToAllThreads(one);
+    }
+    ~OneCpu() { applyToAllThreads(m_before); }
+    OneCpu(const OneCpu &) = delete;
+    OneCpu &operator=(const OneCpu &) = delete;
+
+private:
+    static void applyToAllThreads(const cpu_set_t &set)
+    {
+        const QStringList threads =
+            QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &thread : threads)
+            sched_setaffinity(thread.toInt(), sizeof(set), &set);
+    }
+    cpu_set_t m_before;
+};
 
 } // namespace
 
@@ -51,7 +96,7 @@ private slots:
 
     void showSequenceLabels_data();
     void showSequenceLabels();
-    void showSequenceStopsAtFailingCounterFetch();
+    void failingFirstCounterFetchStillPolls();
     void zeroPeriodNeverFires();
 
     void unchangedCountersDoNothing();
@@ -69,6 +114,11 @@ private slots:
     void pageOpenedWhileTheFetchWaitedDropsTheTick();
 
     void hungServiceKeepsWindowResponsive();
+    void hungCallsLeaveWindowPainting_data();
+    void hungCallsLeaveWindowPainting();
+    void endingDuringAHungTickIsPrompt_data();
+    void endingDuringAHungTickIsPrompt();
+    void openingTheAlertListLeavesTheWindowAnswering();
 
     void loginElsewhereEndsTheClient();
     void loginCheckFailureShowsOneBoxAtATime();
@@ -186,18 +236,39 @@ void tst_TFrmMain::showSequenceLabels()
     QCOMPARE(window->size(), QSize(1009, 677));
 }
 
-void tst_TFrmMain::showSequenceStopsAtFailingCounterFetch()
+// The service fails the first counter fetch right after sign-in: both timers run all the same,
+// the failure counts as a failed tick, and once the service answers again an alert gives its
+// toast and the login check goes on.
+void tst_TFrmMain::failingFirstCounterFetchStillPolls()
 {
     signIn();
     auto closedHost = std::make_unique<ServiceHostOverride>(ClosedHost);
     auto window = std::make_unique<TFrmMain>();
     window->show();
-    QCOMPARE(window->Label8->text(), QStringLiteral("demo")); // set before the failure
-    QVERIFY(!window->isPolling());
-    QVERIFY(!window->Timer1->isActive());
-    QVERIFY(!window->Timer2->isActive());
+    QCOMPARE(window->Label8->text(), QStringLiteral("demo"));
+    QVERIFY(window->isPolling());
+    QVERIFY(window->Timer1->isActive());
+    QVERIFY(window->Timer2->isActive());
+    QVERIFY(window->CurrentPage); // the alert list, empty
     QCOMPARE(m_boxes->count(), 0);
-    closedHost.reset(); // the destroy step still reaches the service
+    QVERIFY(window->needsFirstCounters());
+    closedHost.reset();
+    stopPollTimers(*window);
+
+    // The next tick reads the counters the first fetch could not; the one after announces.
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    QVERIFY(tick(*window));
+    QVERIFY(!window->needsFirstCounters());
+    QCOMPARE(toasts.count(), 0);
+    QCOMPARE(UnitGlouble.LastSecretAdded, ChangeCounters::counter(QStringLiteral("smjmadd")));
+    publish({"secret", "--title", "首次失败之后", "--level", "3"});
+    QVERIFY(tick(*window));
+    QCOMPARE(toasts.count(), 1);
+    QVERIFY(toasts.first().first().toString().contains(QStringLiteral("首次失败之后")));
+    QSignalSpy checked(window.get(), &TFrmMain::loginCheckApplied);
+    window->Timer2Timer();
+    QVERIFY(checked.wait(Bound));
+    QCOMPARE(m_boxes->count(), 0);
 }
 
 void tst_TFrmMain::zeroPeriodNeverFires()
@@ -489,8 +560,8 @@ void tst_TFrmMain::hungServiceKeepsWindowResponsive()
     QTRY_VERIFY_WITH_TIMEOUT(timerRan, Bound);
     QVERIFY(window->isTickRunning());
     window->Timer1Timer(); // due again while the first waits
-    // A second fetch would have taken a second pool thread at once.
-    QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 1);
+    // A second fetch would have taken a second service thread at once.
+    QCOMPARE(ServicePool::threads().activeThreadCount(), 1);
     QCOMPARE(held.size(), 1);
     QCOMPARE(applied.count(), 0);
 
@@ -503,6 +574,120 @@ void tst_TFrmMain::hungServiceKeepsWindowResponsive()
     publish({"secret", "--title", "恢复", "--level", "3"});
     QVERIFY(tick(*window));
     QCOMPARE(toasts.count(), 1);
+    QCOMPARE(m_boxes->count(), 0);
+}
+
+void tst_TFrmMain::hungCallsLeaveWindowPainting_data()
+{
+    QTest::addColumn<bool>("oneCpu");
+    QTest::newRow("all CPUs") << false;
+    QTest::newRow("one CPU") << true;
+}
+
+// A tick and a login check both wait for a service that never answers: painting the whole
+// window and a click on 系统设置 still finish at once. Qt paints large areas on its global
+// thread pool, which the service calls therefore must not occupy.
+void tst_TFrmMain::hungCallsLeaveWindowPainting()
+{
+    QFETCH(bool, oneCpu);
+    signIn();
+    auto window = showMainWindowWithTimersStopped();
+    HungService hung;
+    QVERIFY(hung.isListening());
+    bool settingsOpened = false;
+    TFrmMain::setSettingsWindow([&settingsOpened] { settingsOpened = true; });
+    std::optional<OneCpu> pinned;
+    if (oneCpu)
+        pinned.emplace();
+    {
+        const ServiceHostOverride hungHost(hung.host());
+        QSignalSpy applied(window.get(), &TFrmMain::pollTickApplied);
+        window->Timer1Timer();
+        window->Timer2Timer();
+        QTRY_COMPARE_WITH_TIMEOUT(hung.heldConnections(), 2, Bound);
+        QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 0);
+
+        QElapsedTimer answered;
+        answered.start();
+        const QPixmap shot = window->grab();
+        QTest::mouseClick(window->SpeedButton7, Qt::LeftButton);
+        const qint64 elapsed = answered.elapsed();
+        QVERIFY(!shot.isNull());
+        QVERIFY(settingsOpened);
+        QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
+        HttpTransport::abortRunning();
+        QVERIFY(applied.count() == 1 || applied.wait(Bound));
+    }
+    pinned.reset();
+    TFrmMain::setSettingsWindow({});
+    QTRY_VERIFY_WITH_TIMEOUT(m_boxes->count() == 1, Bound); // the aborted check's report
+}
+
+void tst_TFrmMain::endingDuringAHungTickIsPrompt_data()
+{
+    QTest::addColumn<bool>("bySignal");
+    QTest::newRow("close confirmed") << false;
+    QTest::newRow("SIGTERM") << true;
+}
+
+// Closing (or SIGTERM) while a tick waits for a service that never answers: the program is
+// through its destroy step, which asks the same service, within three seconds.
+void tst_TFrmMain::endingDuringAHungTickIsPrompt()
+{
+    QFETCH(bool, bySignal);
+    signIn();
+    auto window = showMainWindowWithTimersStopped();
+    HungService hung;
+    QVERIFY(hung.isListening());
+    const ServiceHostOverride hungHost(hung.host());
+    window->Timer1Timer();
+    QTRY_COMPARE_WITH_TIMEOUT(hung.heldConnections(), 1, Bound);
+
+    QElapsedTimer ending;
+    ending.start();
+    if (bySignal) {
+        bool ended = false;
+        TerminationSignals::install([&] {
+            window->terminateApplication();
+            ended = true;
+        });
+        QVERIFY(::kill(::getpid(), SIGTERM) == 0);
+        QTRY_VERIFY_WITH_TIMEOUT(ended, 3000);
+        TerminationSignals::install([] {});
+    } else {
+        m_boxes->queueAnswer(Answer::Ok);
+        window->SpeedButton2Click();
+    }
+    window.reset(); // waits for the tick's fetch
+    QVERIFY2(ending.elapsed() < 3000, qPrintable(QString::number(ending.elapsed())));
+    QTRY_COMPARE(hung.heldConnections(), 2); // the online record's removal was tried
+}
+
+// The alert list opens against a service that never answers: the window repaints and takes a
+// click at once, and 取消 ends the wait; the page stays, empty, and nothing is reported.
+void tst_TFrmMain::openingTheAlertListLeavesTheWindowAnswering()
+{
+    signIn();
+    auto window = showMainWindowWithTimersStopped();
+    closeAlertList(*window);
+    HungService hung;
+    QVERIFY(hung.isListening());
+    const ServiceHostOverride hungHost(hung.host());
+    bool settingsOpened = false;
+    TFrmMain::setSettingsWindow([&settingsOpened] { settingsOpened = true; });
+    bool repainted = false;
+    const UserWaitDriver driver([&] {
+        repainted = !window->grab().isNull();
+        QTest::mouseClick(window->SpeedButton7, Qt::LeftButton);
+    });
+    window->OpenPage(TFrmMain::PageKind::AlertList);
+    TFrmMain::setSettingsWindow({});
+    QVERIFY(repainted);
+    QVERIFY(settingsOpened);
+    QVERIFY2(driver.probeLateMs + driver.probeTookMs < 200,
+             qPrintable(QStringLiteral("%1 + %2").arg(driver.probeLateMs).arg(driver.probeTookMs)));
+    QVERIFY(driver.cancelled);
+    QVERIFY(qobject_cast<TFormSMNC *>(window->CurrentPage));
     QCOMPARE(m_boxes->count(), 0);
 }
 
@@ -592,7 +777,7 @@ void tst_TFrmMain::closeConfirmation()
     QCOMPARE(m_boxes->last().icon, MessageBoxes::Icon::Information);
     const bool online = !m_service->querySql(QStringLiteral("select userid from userdl")).isEmpty();
     QCOMPARE(online, !confirm);
-    QCOMPARE(window->Timer1->isActive(), true); // Cancel leaves polling running; OK ends with the loop
+    QCOMPARE(window->Timer1->isActive(), !confirm); // Cancel leaves polling running; OK stops it
 }
 
 void tst_TFrmMain::homePage_data()

@@ -2,6 +2,7 @@
 #include "ClientServiceFixture.h"
 #include "ClientStatements.h"
 #include "ClosedHost.h"
+#include "OutsideText.h"
 #include "ServiceClient.h"
 #include "ServiceHostOverride.h"
 #include "StringGrid.h"
@@ -10,6 +11,7 @@
 
 #include <QDate>
 #include <QDateEdit>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QImage>
@@ -63,6 +65,7 @@ private slots:
     void historyWithServiceDown();
     void detailPane_data();
     void detailPane();
+    void detailPaneWithAMebibyteReason();
     void countersRecordedAtOpen();
     void serviceDownAtOpen();
     void fillFromAnswerAsThePollDoes();
@@ -435,6 +438,34 @@ void tst_TFormSMNC::detailPane()
     // A refill leaves the pane as it is.
     page->todayAlertsFill();
     QCOMPARE(page->Memo1->toPlainText().split(u'\n'), shown);
+}
+
+// A reason of a mebibyte without a blank: the pane shows it, cut to its bound, and is laid out
+// and painted within a second (word wrapping it would take minutes).
+void tst_TFormSMNC::detailPaneWithAMebibyteReason()
+{
+    publishStock(u"999005"_qs, day(0) + u" 09:31:00"_qs);
+    QVERIFY(m_service->execSql(QStringLiteral(
+        "update Tuijiangupiao set czly = hex(zeroblob(524288)) where gupiaodaima = '999005'")));
+    TFormSMNC *page = openPage();
+    int row = -1;
+    for (int r = 1; r < page->StringGrid1->rowCount(); ++r) {
+        if (page->StringGrid1->cell(r, 2) == u"999005"_qs)
+            row = r;
+    }
+    QVERIFY(row > 0);
+    QCOMPARE(page->StringGrid1->cell(row, 5).size(), 1024 * 1024);
+
+    QElapsedTimer shown;
+    shown.start();
+    doubleClickRow(page->StringGrid1, row);
+    page->Memo1->viewport()->grab();
+    QVERIFY2(shown.elapsed() < 1000, qPrintable(QString::number(shown.elapsed())));
+    const QString text = page->Memo1->toPlainText();
+    QVERIFY(text.startsWith(u"今日预警股票\n弹出时间："_qs));
+    QVERIFY(text.contains(u"操作理由：0000"_qs));
+    QCOMPARE(text.size(), OutsideText::TextViewLimit + 1);
+    QVERIFY(text.endsWith(QChar(0x2026)));
 }
 
 void tst_TFormSMNC::countersRecordedAtOpen()
