@@ -93,19 +93,17 @@ void UserWait::runWork(QWidget *owner, const std::function<void()> &work)
     indicationDelay.setSingleShot(true);
     QObject::connect(&indicationDelay, &QTimer::timeout, &loop, [&] {
         indication = new WaitIndication(owner && owner->isVisible() ? owner : nullptr);
-        indication->setAttribute(Qt::WA_DeleteOnClose);
         QObject::connect(indication->cancelButton, &QPushButton::clicked, &loop, [&loop] { loop.exit(1); });
         QObject::connect(indication, &QDialog::rejected, &loop, [&loop] { loop.exit(1); });
         indication->show();
     });
     // Before any window is on screen (start-up), the indication is the window that appears.
-    indicationDelay.start(!owner || owner->isVisible() ? IndicationDelayMs : 0);
+    indicationDelay.start(!owner || owner->isVisible() ? IndicationDelayMs : StartUpIndicationDelayMs);
 
     openWaits().append(&loop);
     const int exitCode = watcher.isFinished() ? 0 : loop.exec();
     openWaits().removeOne(&loop);
-    if (indication)
-        indication->close();
+    delete indication; // at once: the wait is over, nothing of it stays on screen
 
     if (exitCode != 0) {
         // The work refers to the caller's frame, so the wait returns only once it has ended:

@@ -11,8 +11,8 @@
 class QWidget;
 
 // A service call the user started and waits for, run on the client's service threads while the
-// windows keep painting and answering. The wait cursor shows at once; after about a second (at
-// once while the owner is not on screen, as at start-up) a small "正在连接服务器…" window with
+// windows keep painting and answering. The wait cursor shows at once; after about a second (after
+// 0.3 s while the owner is not on screen, as at start-up) a small "正在连接服务器…" window with
 // "取消" shows as well. 取消 ends the wait as a failure, so the caller reports it as it reports
 // the call failing.
 //
@@ -31,6 +31,9 @@ public:
 
     // How long the wait goes on with the cursor alone.
     static constexpr int IndicationDelayMs = 1000;
+    // The same while the owner is not on screen: short, so that a window appears at once, but
+    // long enough that a service answering promptly shows none.
+    static constexpr int StartUpIndicationDelayMs = 300;
 
     // Runs `call` on a service thread and returns its result; rethrows what it threw (as
     // std::runtime_error with its text) or throws Cancelled.

@@ -500,7 +500,7 @@ void tst_WebPages::newWindowTargets_data()
     for (const char *address :
          {"file:///etc/passwd", "qrc:/pages/loading-panel.png", "data:text/html,<b>x</b>",
           "javascript:alert(1)", "view-source:http://example.com/", "ftp://example.com/f",
-          "chrome://settings", "about:blank"}) {
+          "chrome://settings"}) {
         const QString text = QString::fromLatin1(address);
         QTest::addRow("requested %s", address) << QUrl(text) << true << hoveredPage << QUrl();
         QTest::addRow("hovered %s", address) << QUrl() << true << text << QUrl();
