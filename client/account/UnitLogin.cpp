@@ -11,6 +11,7 @@
 #include "ReminderSettings.h"
 #include "ResultDocument.h"
 #include "ServiceClient.h"
+#include "ServicePool.h"
 #include "ShellOpen.h"
 #include "SqlText.h"
 #include "TextConversions.h"
@@ -182,7 +183,8 @@ void TFrmLogin::FormCreate()
 {
     UnitGlouble.ChangeCounters.clear();
     try {
-        m_document->load(UserWait::run(this, [] { return ServiceClient::GetWebServiceSoap()->hqSys_pz(); }));
+        m_document->load(UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable,
+                                       [] { return ServiceClient::GetWebServiceSoap()->hqSys_pz(); }));
         if (m_document->rowCount() <= 0) {
             failConfiguration(ConfigurationMissing);
             return;
@@ -206,7 +208,7 @@ void TFrmLogin::FormCreate()
         const bool hasPrompt = !trim(Memo1->toPlainText()).isEmpty();
         setFixedSize(WindowWidth, hasPrompt ? HeightWithPrompt : HeightWithoutPrompt);
 
-        m_document->load(UserWait::run(this, [] {
+        m_document->load(UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable, [] {
             return ServiceClient::GetWebServiceSoap()->hqsametable(ClientStatements::pageAddresses());
         }));
         if (m_document->rowCount() <= 0) {
@@ -308,8 +310,9 @@ void TFrmLogin::signIn()
     }
 
     // A failing check (service down, an answer that is no boolean) goes to the default report.
-    const QString verdict =
-        UserWait::run(this, [&] { return ServiceClient::GetWebServiceSoap()->yanzheng(name, password); });
+    const QString verdict = UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable, [&] {
+        return ServiceClient::GetWebServiceSoap()->yanzheng(name, password);
+    });
     if (!TextConversions::toBool(verdict)) {
         MessageBoxes::application(QStringLiteral("用户名不存在或密码错误！"), LoginErrorCaption,
                                   MessageBoxes::Icon::Error, MessageBoxes::Buttons::Ok, this);
@@ -317,8 +320,9 @@ void TFrmLogin::signIn()
     }
 
     try {
-        m_document->load(UserWait::run(
-            this, [&] { return ServiceClient::GetWebServiceSoap()->hqdlyhxx(name, password); }));
+        m_document->load(UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable, [&] {
+            return ServiceClient::GetWebServiceSoap()->hqdlyhxx(name, password);
+        }));
         UnitGlouble.UserId = trim(m_document->fieldText(0, QStringLiteral("id")));
         UnitGlouble.UserName = trim(m_document->fieldText(0, QStringLiteral("username")));
         UnitGlouble.UserPassword = trim(m_document->fieldText(0, QStringLiteral("userpas")));
@@ -341,21 +345,23 @@ void TFrmLogin::signIn()
     // doubled so that it is stored as typed and cannot change the statement.
     const QString userId = SqlText::integer(trim(UnitGlouble.UserId));
     const bool hasOnlineRow =
-        UserWait::run(this, [&] {
+        UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable, [&] {
             return ServiceClient::GetWebServiceSoap()->hqsfczjl(ClientStatements::onlineRecordCount(userId));
         }) > 0;
-    const QString address = UserWait::run(this, [] { return GetPublicIPAddress(); });
+    const QString address = UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable,
+                                          [] { return GetPublicIPAddress(); });
     const ClientStatements::OnlineRecord record{userId, trim(UnitGlouble.UserName),
                                                 trim(UnitGlouble.UserPassword), trim(UnitGlouble.ExpiryDate),
                                                 trim(address)};
-    UserWait::run(this, [&] {
+    UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable, [&] {
         ServiceClient::GetWebServiceSoap()->zhixing(hasOnlineRow
                                                         ? ClientStatements::onlineRecordUpdate(record)
                                                         : ClientStatements::onlineRecordInsert(record));
     });
 
-    UnitGlouble.LoginStamp =
-        UserWait::run(this, [&] { return ServiceClient::GetWebServiceSoap()->hqdlsj(userId); });
+    UnitGlouble.LoginStamp = UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable, [&] {
+        return ServiceClient::GetWebServiceSoap()->hqdlsj(userId);
+    });
     JLYHXX();
     done(mrOk);
 }

@@ -4,6 +4,7 @@
 #include "DefaultErrorReport.h"
 #include "MessageBoxes.h"
 #include "ServiceClient.h"
+#include "ServicePool.h"
 #include "TextConversions.h"
 #include "UnitGlouble.h"
 #include "UserWait.h"
@@ -104,7 +105,8 @@ void TFormZCCT::apply()
     // The name is looked up exactly as typed; a failing query goes to the default report.
     const QString typedName = Edit1->text();
     const auto count = [this](const QString &sql) {
-        return UserWait::run(this, [&sql] { return ServiceClient::GetWebServiceSoap()->hqsfczjl(sql); });
+        return UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable,
+                             [&sql] { return ServiceClient::GetWebServiceSoap()->hqsfczjl(sql); });
     };
     if (count(ClientStatements::userNameCount(typedName)) > 0) {
         MessageBoxes::application(QStringLiteral("用户名重复，请换一个用户名申请！"), ApplyErrorCaption,
@@ -124,8 +126,9 @@ void TFormZCCT::apply()
     try {
         const QString statement = ClientStatements::signUpApplication(
             trim(Edit1->text()), trim(Edit3->text()), trim(Edit2->text()));
-        const QString answer = UserWait::run(
-            this, [&statement] { return ServiceClient::GetWebServiceSoap()->zhixing(statement); });
+        const QString answer =
+            UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable,
+                          [&statement] { return ServiceClient::GetWebServiceSoap()->zhixing(statement); });
         stored = trim(answer).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
     } catch (const std::exception &) {
     }

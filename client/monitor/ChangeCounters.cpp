@@ -1,6 +1,7 @@
 #include "ChangeCounters.h"
 
 #include "ServiceClient.h"
+#include "ServicePool.h"
 #include "TextConversions.h"
 #include "UnitGlouble.h"
 #include "UserWait.h"
@@ -137,5 +138,6 @@ QString fetchText(const QString &userLevel)
 void FetchChangeCounters()
 {
     const QString level = UnitGlouble.UserLevel;
-    ChangeCounters::store(UserWait::run(nullptr, [&level] { return ChangeCounters::fetchText(level); }));
+    ChangeCounters::store(UserWait::run(nullptr, ServicePool::threads(), ServicePool::runCancellable,
+                                        [&level] { return ChangeCounters::fetchText(level); }));
 }

@@ -4,6 +4,7 @@
 #include "ClientStatements.h"
 #include "OutsideText.h"
 #include "ServiceClient.h"
+#include "ServicePool.h"
 #include "StringGrid.h"
 #include "TextConversions.h"
 #include "UnitGlouble.h"
@@ -268,7 +269,8 @@ void TFormSMNC::Button2Click()
 int TFormSMNC::runQuery(Grid grid, const QString &sql)
 {
     return fillFromAnswer(
-        grid, UserWait::run(this, [&sql] { return ServiceClient::GetWebServiceSoap()->hqsametable(sql); }));
+        grid, UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable,
+                            [&sql] { return ServiceClient::GetWebServiceSoap()->hqsametable(sql); }));
 }
 
 int TFormSMNC::fillFromAnswer(Grid grid, const QString &answer)

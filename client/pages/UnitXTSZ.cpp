@@ -7,6 +7,7 @@
 #include "PasswordKeychain.h"
 #include "ReminderSettings.h"
 #include "ServiceClient.h"
+#include "ServicePool.h"
 #include "TextConversions.h"
 #include "UnitGlouble.h"
 #include "UserWait.h"
@@ -304,8 +305,9 @@ void TFormXTSZ::Button1Click()
 QString TFormXTSZ::sendNewPassword(const QString &password)
 {
     const QString statement = ClientStatements::passwordChange(trim(UnitGlouble.UserId), password);
-    return trim(
-        UserWait::run(this, [&statement] { return ServiceClient::GetWebServiceSoap()->zhixing(statement); }));
+    return trim(UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable, [&statement] {
+        return ServiceClient::GetWebServiceSoap()->zhixing(statement);
+    }));
 }
 
 void TFormXTSZ::showPasswordMessage(const QString &text, const QString &caption, bool errorIcon)

@@ -1,8 +1,6 @@
 #include "UserWait.h"
 
 #include "BusyCursor.h"
-#include "HttpTransport.h"
-#include "ServicePool.h"
 
 #include <QDialog>
 #include <QEventLoop>
@@ -45,7 +43,7 @@ public:
     QPushButton *cancelButton;
 };
 
-// What the service thread hands back; shared, so that a wait that ended first leaves it behind
+// What the work's thread hands back; shared, so that a wait that ended first leaves it behind
 // safely.
 struct Outcome
 {
@@ -69,19 +67,19 @@ void UserWait::cancelAll()
         loop->exit(1);
 }
 
-void UserWait::runWork(QWidget *owner, const std::function<void()> &work)
+void UserWait::runWork(QWidget *owner, QThreadPool &threads, const CancellableRun &runCancellable,
+                       const std::function<void()> &work)
 {
     const BusyCursor busy;
     auto outcome = std::make_shared<Outcome>();
     QFutureWatcher<void> watcher;
     QEventLoop loop;
     QObject::connect(&watcher, &QFutureWatcher<void>::finished, &loop, [&loop] { loop.exit(0); });
-    watcher.setFuture(QtConcurrent::run(&ServicePool::threads(), [outcome, work] {
-        const HttpTransport::CancelScope cancellable(outcome->cancelled);
+    watcher.setFuture(QtConcurrent::run(&threads, [outcome, work, runCancellable] {
         if (outcome->cancelled)
             return;
         try {
-            work();
+            runCancellable(work, outcome->cancelled);
         } catch (const std::exception &error) {
             outcome->error = QString::fromUtf8(error.what());
             outcome->failed = true;
@@ -107,8 +105,8 @@ void UserWait::runWork(QWidget *owner, const std::function<void()> &work)
 
     if (exitCode != 0) {
         // The work refers to the caller's frame, so the wait returns only once it has ended:
-        // its transfer notices the flag within about a second, and the windows go on
-        // answering meanwhile.
+        // it notices the flag soon (a service call's transfer within about a second), and the
+        // windows go on answering meanwhile.
         outcome->cancelled = true;
         if (!watcher.isFinished())
             loop.exec();

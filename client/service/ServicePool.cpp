@@ -29,3 +29,9 @@ QThreadPool &ServicePool::threads()
     static ServiceThreads pool;
     return pool;
 }
+
+void ServicePool::runCancellable(const std::function<void()> &work, const std::atomic<bool> &cancelled)
+{
+    const HttpTransport::CancelScope cancellable(cancelled);
+    work();
+}

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <functional>
+
 class QThreadPool;
 
 // The threads every service call of the client runs on. Qt's global pool is not for them: Qt
@@ -16,5 +19,9 @@ namespace ServicePool {
 constexpr int ThreadCount = 4;
 
 QThreadPool &threads();
+
+// Runs `work` on the calling thread so that its transfers end as soon as `cancelled` turns true:
+// a call the user stopped waiting for gives its thread back at once.
+void runCancellable(const std::function<void()> &work, const std::atomic<bool> &cancelled);
 
 } // namespace ServicePool
