@@ -5,7 +5,10 @@
 #include "ChangeCounters.h"
 #include "ClientServiceFixture.h"
 #include "GraphicsChoice.h"
+#include "MainWindowWithTimersStopped.h"
 #include "NewWindowPolicy.h"
+#include "ScriptDialogPage.h"
+#include "ScriptDialogThrottle.h"
 #include "ServiceClient.h"
 #include "ServiceHostOverride.h"
 #include "StockAlertApplication.h"
@@ -21,6 +24,7 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProgressBar>
@@ -34,6 +38,7 @@
 #include <QWebEngineView>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 #include <optional>
 #include <unistd.h>
@@ -123,6 +128,55 @@ QPoint elementCentre(QWebEngineView *view, const QString &selector)
     return QPoint(centre[0].toInt(), centre[1].toInt());
 }
 
+// The script dialogs on screen, in the order of their texts.
+QList<QMessageBox *> scriptDialogs()
+{
+    QList<QMessageBox *> dialogs;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String(ScriptDialogPage::DialogObjectName) && window->isVisible())
+            if (auto *box = qobject_cast<QMessageBox *>(window))
+                dialogs << box;
+    std::sort(dialogs.begin(), dialogs.end(),
+              [](const QMessageBox *a, const QMessageBox *b) { return a->text() < b->text(); });
+    return dialogs;
+}
+
+// Watches for a modal window while it lives. A script dialog that waits in an event loop of its
+// own holds the test inside that loop, and a page that asks again at once never lets it out: the
+// watch ends such a page's renderer and closes the window, so that the test fails instead of
+// hanging.
+class ModalWindowWatch : public QObject
+{
+public:
+    ModalWindowWatch()
+    {
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (!modal)
+                return;
+            seen = true;
+            for (QWidget *widget : QApplication::allWidgets())
+                if (auto *view = qobject_cast<QWebEngineView *>(widget);
+                    view && view->page()->renderProcessPid() > 0)
+                    ::kill(view->page()->renderProcessPid(), SIGKILL);
+            modal->close();
+        });
+        m_poll.start(50);
+    }
+    bool seen = false;
+
+private:
+    QTimer m_poll;
+};
+
+// A click as the display delivers it: a window that a modal one blocks does not get it.
+void clickThroughDisplay(QWidget *widget, QPoint at = {})
+{
+    QWidget *window = widget->window();
+    const QPoint local = at.isNull() ? widget->rect().center() : at;
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, widget->mapTo(window, local));
+}
+
 } // namespace
 
 class tst_WebPages : public QObject
@@ -148,6 +202,12 @@ private slots:
     void scriptWindowWithoutAClickIsRefused();
     void newWindowTargets_data();
     void newWindowTargets();
+    void scriptDialogThrottle_data();
+    void scriptDialogThrottle();
+    void scriptDialogsAreTheClientsOwn_data();
+    void scriptDialogsAreTheClientsOwn();
+    void scriptDialogsInARowAreDropped();
+    void alertLoopLeavesTheClientUsable();
     void newsToolbar();
     void contextClickFilter_data();
     void contextClickFilter();
@@ -514,6 +574,158 @@ void tst_WebPages::newWindowTargets()
     QFETCH(QString, hovered);
     QFETCH(QUrl, expected);
     QCOMPARE(NewWindowPolicy::target(requested, userInitiated, hovered), expected);
+}
+
+void tst_WebPages::scriptDialogThrottle_data()
+{
+    QTest::addColumn<QList<qint64>>("askedAtMs");
+    QTest::addColumn<QList<bool>>("earlierStillOpen");
+    QTest::addColumn<QList<bool>>("shown");
+
+    QTest::newRow("three in a row show, then none")
+        << QList<qint64>{0, 10, 20, 30, 40} << QList<bool>{false, true, true, true, true}
+        << QList<bool>{true, true, true, false, false};
+    QTest::newRow("answered and spaced out: every one shows")
+        << QList<qint64>{0, 6000, 12000, 18000, 24000} << QList<bool>(5, false) << QList<bool>(5, true);
+    QTest::newRow("a pause starts a new row")
+        << QList<qint64>{0, 1000, 2000, 7001, 7100, 7200, 7300} << QList<bool>(7, false)
+        << QList<bool>{true, true, true, true, true, true, false};
+    QTest::newRow("exactly the gap starts a new row")
+        << QList<qint64>{0, 10, 20, 5020} << QList<bool>(4, false) << QList<bool>(4, true);
+    QTest::newRow("spaced out but never answered: one row")
+        << QList<qint64>{0, 6000, 12000, 18000} << QList<bool>{false, true, true, true}
+        << QList<bool>{true, true, true, false};
+    QTest::newRow("stopped for the page's life") << QList<qint64>{0, 1, 2, 3, 100000} << QList<bool>(5, false)
+                                                 << QList<bool>{true, true, true, false, false};
+}
+
+void tst_WebPages::scriptDialogThrottle()
+{
+    QFETCH(QList<qint64>, askedAtMs);
+    QFETCH(QList<bool>, earlierStillOpen);
+    QFETCH(QList<bool>, shown);
+
+    ScriptDialogThrottle throttle;
+    QList<bool> admitted;
+    for (int i = 0; i < askedAtMs.size(); ++i)
+        admitted << throttle.admit(askedAtMs[i], earlierStillOpen[i]);
+    QCOMPARE(admitted, shown);
+    QCOMPARE(throttle.suppressed(), !shown.last());
+}
+
+void tst_WebPages::scriptDialogsAreTheClientsOwn_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("answer"); // what the page's script got back
+    QTest::addColumn<bool>("answeredAsCancelled");
+
+    QTest::newRow("alert") << "alert('<b>请注意</b>'); 'went on'"
+                           << "went on" << false;
+    QTest::newRow("confirm") << "String(confirm('<b>请注意</b>'))"
+                             << "false" << true;
+    QTest::newRow("prompt") << "String(prompt('<b>请注意</b>', '默认'))"
+                            << "null" << true;
+}
+
+// The insider page's address carries the password: its dialogs name no address. They show the
+// page's text literally, do not hold the page's script and leave every window usable.
+void tst_WebPages::scriptDialogsAreTheClientsOwn()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, answer);
+    QFETCH(bool, answeredAsCancelled);
+
+    signIn(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("2"));
+    WebPage *page = openPage(QStringLiteral("TFormWYSMNC"));
+    QVERIFY(waitLoaded(page));
+    const ModalWindowWatch modalWindows;
+    const QString answered = runJavaScript(page->WebBrowser1, script).toString();
+    QVERIFY(!modalWindows.seen);
+    QCOMPARE(answered, answer);
+
+    const QList<QMessageBox *> dialogs = scriptDialogs();
+    QCOMPARE(dialogs.size(), 1);
+    QMessageBox *dialog = dialogs.first();
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("网页消息"));
+    const QUrl address(TFormWYSMNC::address());
+    QVERIFY(!dialog->windowTitle().contains(address.host()));
+    QVERIFY(!dialog->windowTitle().contains(QLatin1String("userpas")));
+    QCOMPARE(dialog->textFormat(), Qt::PlainText);
+    QCOMPARE(dialog->text(), QStringLiteral("<b>请注意</b>"));
+    QCOMPARE(!dialog->informativeText().isEmpty(), answeredAsCancelled);
+    QCOMPARE(dialog->windowModality(), Qt::NonModal);
+    QVERIFY(!dialog->isModal());
+    QCOMPARE(m_client->boxes().count(), 0);
+
+    // The dialog goes with the page.
+    m_host.reset();
+    QVERIFY(scriptDialogs().isEmpty());
+}
+
+void tst_WebPages::scriptDialogsInARowAreDropped()
+{
+    WebPage *page = openPage(QStringLiteral("TFormXWZX"));
+    QVERIFY(waitLoaded(page));
+    const ModalWindowWatch modalWindows;
+    const QString answered =
+        runJavaScript(page->WebBrowser1,
+                      QStringLiteral("for (var i = 1; i <= 10; ++i) alert('第' + i + '条'); 'done'"))
+            .toString();
+    QVERIFY(!modalWindows.seen);
+    QCOMPARE(answered, QStringLiteral("done"));
+    QList<QMessageBox *> dialogs = scriptDialogs();
+    QCOMPARE(dialogs.size(), ScriptDialogThrottle::DialogsInARow);
+    for (int i = 0; i < dialogs.size(); ++i)
+        QCOMPARE(dialogs[i]->text(), QStringLiteral("第%1条").arg(i + 1));
+
+    // Answered, the dialogs go; the page's later ones stay away.
+    for (QMessageBox *dialog : dialogs)
+        QTest::mouseClick(dialog->button(QMessageBox::Ok), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(scriptDialogs().isEmpty(), 5000);
+    QCOMPARE(runJavaScript(page->WebBrowser1, QStringLiteral("alert('再来一条'); 'done'")).toString(),
+             QStringLiteral("done"));
+    QVERIFY(scriptDialogs().isEmpty());
+}
+
+// A page that calls alert() without end: the page buttons, the tray menu and the close button
+// answer at once, and the page the user leaves takes its dialogs along.
+void tst_WebPages::alertLoopLeavesTheClientUsable()
+{
+    TFrmMain::setPageFactory(TFrmMain::PageKind::News,
+                             [](QWidget *host) -> Tmain * { return new TFormXWZX(host); });
+    TFrmMain::setPageFactory(TFrmMain::PageKind::Quotes,
+                             [](QWidget *host) -> Tmain * { return new TFormPCGG(host); });
+    const std::unique_ptr<TFrmMain> window = showMainWindowWithTimersStopped();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const ModalWindowWatch modalWindows;
+
+    clickThroughDisplay(window->SpeedButton5);
+    auto *news = qobject_cast<TFormXWZX *>(window->CurrentPage);
+    QVERIFY(news);
+    QSignalSpy newsLoaded(news->WebBrowser1, &QWebEngineView::loadFinished);
+    QVERIFY(newsLoaded.wait(LoadTimeout));
+    runJavaScript(news->WebBrowser1,
+                  QStringLiteral("setTimeout(function() { for (;;) alert('陷阱'); }, 0); 1"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        modalWindows.seen || scriptDialogs().size() == ScriptDialogThrottle::DialogsInARow, 10000);
+    QVERIFY(!modalWindows.seen);
+
+    clickThroughDisplay(window->SpeedButton6);
+    QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<TFormPCGG *>(window->CurrentPage), 2000);
+    QVERIFY(scriptDialogs().isEmpty());
+
+    // The tray menu: shown, and its entry for the news page taken.
+    window->PopupMenu1->popup(window->mapToGlobal(QPoint(200, 200)));
+    QTRY_VERIFY_WITH_TIMEOUT(window->PopupMenu1->isVisible(), 2000);
+    clickThroughDisplay(window->PopupMenu1, window->PopupMenu1->actionGeometry(window->N3).center());
+    QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<TFormXWZX *>(window->CurrentPage), 2000);
+
+    // The close button asks as always; the answer keeps the client running.
+    m_client->boxes().queueAnswer(MessageBoxes::Answer::Cancel);
+    clickThroughDisplay(window->SpeedButton2);
+    QTRY_COMPARE_WITH_TIMEOUT(m_client->boxes().count(), 1, 2000);
+    QCOMPARE(m_client->boxes().last().text, QStringLiteral("是否关闭本系统？"));
+    QVERIFY(!modalWindows.seen);
 }
 
 void tst_WebPages::newsToolbar()

@@ -2,6 +2,7 @@
 
 #include "CertificateTrust.h"
 #include "NewWindowPolicy.h"
+#include "ScriptDialogPage.h"
 #include "ServiceClient.h"
 
 #include <QApplication>
@@ -72,6 +73,8 @@ WebPage::WebPage(const Traits &traits) : m_traits(traits)
 
     WebBrowser1 = new QWebEngineView(viewHolder);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    // Before anything asks the view for its page: otherwise it makes one with its own dialogs.
+    WebBrowser1->setPage(new ScriptDialogPage(WebBrowser1));
     if (viewHolder == this)
         m_pageLayout->addWidget(WebBrowser1);
     else

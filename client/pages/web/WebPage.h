@@ -14,9 +14,9 @@ class QWebEngineNewWindowRequest;
 class QWebEngineView;
 
 // What the seven web pages share: the web view WebBrowser1 with its loading panel, the 50 ms
-// loading indicator, the completion that hides the panel, the handling of new-window requests
-// and the context-click filter. A page class says what differs in its Traits and runs its own
-// FormCreate; see TFormPCGG for the shape of one.
+// loading indicator, the completion that hides the panel, the handling of new-window requests,
+// the script dialogs (ScriptDialogPage) and the context-click filter. A page class says what
+// differs in its Traits and runs its own FormCreate; see TFormPCGG for the shape of one.
 class WebPage : public Tmain
 {
     Q_OBJECT
