@@ -11,7 +11,10 @@ class StaticAnswer : public RequestHandler
 public:
     explicit StaticAnswer(HttpAnswer answer) : answer_(std::move(answer)) {}
 
-    HttpAnswer answer(const HttpRequest &) override { return answer_; }
+    void answer(const HttpRequest &, const boost::asio::any_io_executor &, Reply reply) override
+    {
+        reply(answer_);
+    }
 
 private:
     HttpAnswer answer_;

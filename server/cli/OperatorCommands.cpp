@@ -22,7 +22,8 @@ const std::set<std::string> valued = {
     "--db",   "--listen",   "--demo-feed", "--threads",  "--code",          "--name",
     "--op",   "--reason",   "--level",     "--type",     "--text",          "--title",
     "--body", "--time",     "--until",     "--password", "--trusted-proxy", "--max-connections-per-address",
-    "--from", "--tls-cert", "--tls-key",   "--to",       "--admin-listen",  "--log-format"};
+    "--from", "--tls-cert", "--tls-key",   "--to",       "--admin-listen",  "--log-format",
+    "--public-url", "--max-pending-applications"};
 
 std::string option(const OperatorCommands::Arguments &a, const std::string &name,
                    const std::string &fallback = {})
@@ -372,6 +373,17 @@ int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream 
     if (certificate)
         options.tls = std::make_shared<TlsContext>(a.options.at("--tls-cert"), a.options.at("--tls-key"));
     settings.database = database(a);
+    settings.publicUrl = option(a, "--public-url");
+    if (!settings.publicUrl.empty() && settings.publicUrl.rfind("http://", 0) != 0 &&
+        settings.publicUrl.rfind("https://", 0) != 0)
+        throw std::runtime_error("--public-url takes http://HOST[:PORT] or https://HOST[:PORT]");
+    while (!settings.publicUrl.empty() && settings.publicUrl.back() == '/')
+        settings.publicUrl.pop_back();
+    long long pending =
+        integer(option(a, "--max-pending-applications", "1000"), "--max-pending-applications");
+    if (pending < 0)
+        throw std::runtime_error("--max-pending-applications takes 0 or more");
+    settings.maxPendingApplications = std::size_t(pending);
     return ServeCommand::run(settings, out, err);
 }
 
@@ -426,6 +438,7 @@ std::string OperatorCommands::usage()
            "        [--tls-cert FILE --tls-key FILE]   (HTTPS only; SIGHUP reads both files again)\n"
            "        [--admin-listen HOST:PORT]   (the operators' web console and /metrics)\n"
            "        [--log-format text|json]\n"
+           "        [--public-url http://HOST:PORT] [--max-pending-applications N]\n"
            "  init [--demo]\n"
            "  publish stock --code C --name N --op O --reason R [--level L] [--time T]\n"
            "  publish news --type T --text X [--level L] [--time T]\n"

@@ -6,11 +6,14 @@
 #include "http/RequestLog.h"
 #include "service/ServiceRoutes.h"
 #include "store/Store.h"
+#include "store/WorkerPool.h"
 
+#include <boost/asio/post.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -27,9 +30,10 @@ namespace {
 class DemoFeed
 {
 public:
-    DemoFeed(net::strand<net::io_context::executor_type> strand, Store &store, std::chrono::seconds period,
-             bool log)
-        : timer_(strand), store_(store), period_(period), log_(log), random_(std::random_device{}())
+    DemoFeed(net::strand<net::io_context::executor_type> strand, Store &store, WorkerPool &workers,
+             std::chrono::seconds period, bool log)
+        : timer_(strand), store_(store), workers_(workers), period_(period), log_(log),
+          random_(std::random_device{}())
     {
     }
 
@@ -54,20 +58,93 @@ private:
 
     void publish()
     {
-        try {
-            std::string line = DemoData::publishRandomItem(store_, random_);
-            if (log_)
-                std::fprintf(stderr, "demo feed: published %s\n", line.c_str());
-        } catch (const std::exception &error) {
-            std::fprintf(stderr, "demo feed: %s\n", error.what());
-        }
+        // On a store worker: the feed's thread also reads and writes connections.
+        // One item at a time: a slow database must not make the items pile up.
+        if (publishing_.exchange(true))
+            return;
+        auto deadline = WorkerPool::Clock::now() + std::chrono::seconds(5);
+        bool queued = workers_.submit(deadline, [this, deadline](bool expired) {
+            struct Done
+            {
+                std::atomic<bool> &flag;
+                ~Done() { flag = false; }
+            } done{publishing_};
+            if (expired)
+                return;
+            try {
+                Store::Deadline bounded(deadline);
+                std::string line = DemoData::publishRandomItem(store_, random_);
+                if (log_)
+                    std::fprintf(stderr, "demo feed: published %s\n", line.c_str());
+            } catch (const std::exception &error) {
+                std::fprintf(stderr, "demo feed: %s\n", error.what());
+            }
+        });
+        if (!queued)
+            publishing_ = false;
     }
 
     net::steady_timer timer_;
     Store &store_;
+    WorkerPool &workers_;
     std::chrono::seconds period_;
     bool log_;
     std::mt19937 random_;
+    std::atomic<bool> publishing_{false};
+    bool stopped_ = false;
+};
+
+// Brings the schema up to date on a store worker, again every few seconds until the
+// database answers: the service starts while its database is down.
+class SchemaUpgrade
+{
+public:
+    SchemaUpgrade(net::strand<net::io_context::executor_type> strand, Store &store, WorkerPool &workers)
+        : timer_(strand), store_(store), workers_(workers)
+    {
+    }
+
+    void start() { attempt(); }
+    void stop()
+    {
+        stopped_ = true;
+        timer_.cancel();
+    }
+
+private:
+    void attempt()
+    {
+        auto deadline = WorkerPool::Clock::now() + std::chrono::seconds(30);
+        workers_.submit(deadline, [this, deadline](bool expired) {
+            bool done = false;
+            if (!expired) {
+                try {
+                    Store::Deadline bounded(deadline);
+                    store_.upgradeSchema();
+                    done = true;
+                } catch (const std::exception &error) {
+                    std::fprintf(stderr, "database not ready (%s); trying again in 5 s\n", error.what());
+                }
+            }
+            if (!done)
+                net::post(timer_.get_executor(), [this] { retryLater(); });
+        });
+    }
+
+    void retryLater()
+    {
+        if (stopped_)
+            return;
+        timer_.expires_after(std::chrono::seconds(5));
+        timer_.async_wait([this](boost::system::error_code error) {
+            if (!error && !stopped_)
+                attempt();
+        });
+    }
+
+    net::steady_timer timer_;
+    Store &store_;
+    WorkerPool &workers_;
     bool stopped_ = false;
 };
 
@@ -108,11 +185,16 @@ int ServeCommand::run(const Settings &settings, std::ostream &out, std::ostream 
     std::signal(SIGPIPE, SIG_IGN);
 
     auto store = Store::open(settings.database);
-    store->upgradeSchema();
-    ServiceRoutes routes(*store);
+    // Declared after the store and before what uses them: they end (joining their threads)
+    // after the service and before the store.
+    WorkerPool storeWorkers(settings.storeThreads, 1024);
+    WorkerPool hashingWorkers(settings.hashingThreads, 64);
+    ServiceRoutes::Settings routesSettings;
+    routesSettings.service.maxPendingApplications = settings.maxPendingApplications;
+    ServiceRoutes routes(*store, {storeWorkers, hashingWorkers}, routesSettings);
     HttpFrontEnd frontEnd(routes, settings.http);
     int port = frontEnd.bind();
-    routes.setFallbackSite(frontEnd.siteAddress());
+    routes.setPublicSite(settings.publicUrl.empty() ? frontEnd.siteAddress() : settings.publicUrl);
 
     // The console: its own listener, threads and handler, so the subscribers' limits and
     // its own never mix.
@@ -142,7 +224,10 @@ int ServeCommand::run(const Settings &settings, std::ostream &out, std::ostream 
     }
 
     auto strand = net::make_strand(frontEnd.ioContext());
-    DemoFeed feed(strand, *store, std::chrono::seconds(settings.demoFeedSeconds), settings.http.log);
+    SchemaUpgrade upgrade(strand, *store, storeWorkers);
+    upgrade.start();
+    DemoFeed feed(strand, *store, storeWorkers, std::chrono::seconds(settings.demoFeedSeconds),
+                  settings.http.log);
     if (settings.demoFeedSeconds > 0)
         feed.start();
     // Renewed certificates are taken without a restart: open connections keep theirs.
@@ -162,6 +247,7 @@ int ServeCommand::run(const Settings &settings, std::ostream &out, std::ostream 
     stopSignals.async_wait([&](boost::system::error_code error, int) {
         if (error)
             return;
+        upgrade.stop();
         feed.stop();
         reloadSignals.cancel();
         frontEnd.stop();
@@ -177,6 +263,9 @@ int ServeCommand::run(const Settings &settings, std::ostream &out, std::ostream 
     frontEnd.run();
     if (adminThread.joinable())
         adminThread.join();
+    // Work still queued or running refers to the feed and the schema upgrade.
+    hashingWorkers.stop();
+    storeWorkers.stop();
     err << "stopped\n";
     return 0;
 }

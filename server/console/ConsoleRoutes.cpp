@@ -12,6 +12,8 @@
 #include "store/StoredConfiguration.h"
 #include "store/Stream.h"
 
+#include <boost/asio/steady_timer.hpp>
+
 #include <algorithm>
 
 namespace {
@@ -147,7 +149,26 @@ std::chrono::milliseconds ConsoleRoutes::holdFor(const HttpRequest &request)
     return std::chrono::milliseconds(0);
 }
 
-HttpAnswer ConsoleRoutes::answer(const HttpRequest &request)
+// The console has its own listener and threads, and only operators use it: its pages do
+// their store work on those threads. A slowed-down sign-in waits on a timer, not a thread.
+void ConsoleRoutes::answer(const HttpRequest &request, const boost::asio::any_io_executor &executor,
+                           Reply reply)
+{
+    std::chrono::milliseconds hold{0};
+    try {
+        hold = holdFor(request);
+    } catch (const std::exception &) {
+        // The failures could not be read: the sign-in itself meets the same store and fails.
+    }
+    if (hold.count() <= 0)
+        return reply(answerNow(request));
+    auto timer = std::make_shared<boost::asio::steady_timer>(executor, hold);
+    timer->async_wait([this, timer, &request, reply = std::move(reply)](boost::system::error_code) {
+        reply(answerNow(request));
+    });
+}
+
+HttpAnswer ConsoleRoutes::answerNow(const HttpRequest &request)
 {
     try {
         return route(request);

@@ -34,11 +34,13 @@ public:
 
     ConsoleRoutes(Store &store, Options options);
 
-    std::chrono::milliseconds holdFor(const HttpRequest &request) override;
-    HttpAnswer answer(const HttpRequest &request) override;
+    void answer(const HttpRequest &request, const boost::asio::any_io_executor &executor,
+                Reply reply) override;
     std::string operationOf(const HttpRequest &request) const override;
 
 private:
+    std::chrono::milliseconds holdFor(const HttpRequest &request);
+    HttpAnswer answerNow(const HttpRequest &request);
     using Form = std::vector<std::pair<std::string, std::string>>;
     struct Visit
     {

@@ -4,7 +4,10 @@
 #include "http/HttpRequest.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
+
+#include <boost/asio/any_io_executor.hpp>
 
 // One accepted connection as the front end sees it, whether it speaks plain HTTP or HTTP
 // inside TLS (HttpSession holds the reading and answering): its deadlines, what the front
@@ -29,9 +32,9 @@ public:
         virtual ~Owner() = default;
         // Fills in clientAddress; false refuses the request (unreadable forwarded address).
         virtual bool identify(HttpRequest &request) = 0;
-        // How long to hold the request before answering it (slowed-down login guessing).
-        virtual std::chrono::milliseconds holdFor(const HttpRequest &request) = 0;
-        virtual HttpAnswer answer(const HttpRequest &request) = 0;
+        // Has request answered: reply is called once, from any thread (see RequestHandler).
+        virtual void answer(const HttpRequest &request, const boost::asio::any_io_executor &executor,
+                            std::function<void(HttpAnswer)> reply) = 0;
         // request: null when the request could not be read (its head was refused, or the TLS
         // handshake failed).
         virtual void log(const std::string &address, const HttpRequest *request, int status,

@@ -42,7 +42,8 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
         : options(std::move(o)), handler(h), requestLog(options.log, options.jsonLog),
           addresses(options.trustedProxies),
           slots(options.connectionsPerAddress, openFileBound(options.connections)),
-          io(std::max(1, options.threads)), acceptor(net::make_strand(io)), retry(acceptor.get_executor())
+          bodies(options.bodyBudget), io(std::max(1, options.threads)), acceptor(net::make_strand(io)),
+          retry(acceptor.get_executor())
     {
     }
 
@@ -52,6 +53,7 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
     RequestCounters counters;
     ClientAddress addresses;
     ConnectionSlots slots;
+    BodyBudget bodies;
     net::io_context io;
     tcp::acceptor acceptor;
     net::steady_timer retry;
@@ -118,9 +120,9 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
     {
         if (options.tls)
             return std::make_shared<TlsHttpSession>(std::move(socket), options.tls->current(), peer, *this,
-                                                    options.limits, options.timing);
+                                                    options.limits, options.timing, bodies);
         return std::make_shared<PlainHttpSession>(std::move(socket), nullptr, peer, *this, options.limits,
-                                                  options.timing);
+                                                  options.timing, bodies);
     }
 
     void closed(HttpConnection *connection, const std::string &peer) override
@@ -163,12 +165,11 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
         return true;
     }
 
-    std::chrono::milliseconds holdFor(const HttpRequest &request) override
+    void answer(const HttpRequest &request, const boost::asio::any_io_executor &executor,
+                std::function<void(HttpAnswer)> reply) override
     {
-        return handler.holdFor(request);
+        handler.answer(request, executor, std::move(reply));
     }
-
-    HttpAnswer answer(const HttpRequest &request) override { return handler.answer(request); }
 
     void log(const std::string &address, const HttpRequest *request, int status,
              std::chrono::steady_clock::time_point started) override

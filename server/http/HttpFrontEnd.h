@@ -19,7 +19,8 @@ class RequestHandler;
 //
 // What one peer can hold is bounded: a deadline for each request's head and body, limits on
 // the head's size and field count and on the body's size (decided from the announced
-// length), a cap on open connections per address, and for HTTPS a deadline for the handshake.
+// length), a budget for the bodies of all connections together, a cap on open connections
+// per address, and for HTTPS a deadline for the handshake.
 class HttpFrontEnd
 {
 public:
@@ -36,6 +37,8 @@ public:
         std::size_t connectionsPerAddress = 64;
         std::size_t connections = 10000; // lowered to what the process may open
         HttpRequestParser::Limits limits;
+        // Request bodies held at once over all connections (beyond: 503).
+        std::size_t bodyBudget = 32 * 1024 * 1024;
         HttpConnection::Timing timing;
         // Set: every connection speaks TLS with this context's certificate (which a reload
         // may change for later connections); null: plain HTTP.
@@ -63,7 +66,8 @@ public:
     // Requests answered, their latency and the open connections, for the metrics.
     const RequestCounters &counters() const;
 
-    static constexpr size_t maxBody = 1024 * 1024;
+    // The largest request body: the client's calls are a few kilobytes.
+    static constexpr size_t maxBody = 64 * 1024;
 
 private:
     struct Impl;

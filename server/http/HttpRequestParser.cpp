@@ -7,7 +7,7 @@ namespace http = boost::beast::http;
 namespace {
 
 // Errors of our own, told apart by refusalStatus.
-enum class Refusal { TooManyFields = 1, AmbiguousFraming };
+enum class Refusal { TooManyFields = 1, AmbiguousFraming, NoRoomForBody };
 
 class RefusalCategory : public boost::system::error_category
 {
@@ -15,7 +15,14 @@ public:
     const char *name() const noexcept override { return "stock-alert-service.http"; }
     std::string message(int value) const override
     {
-        return value == int(Refusal::TooManyFields) ? "too many header fields" : "ambiguous message framing";
+        switch (Refusal(value)) {
+        case Refusal::TooManyFields:
+            return "too many header fields";
+        case Refusal::AmbiguousFraming:
+            return "ambiguous message framing";
+        default:
+            return "no room for the body now";
+        }
     }
 };
 
@@ -38,10 +45,28 @@ std::string trimmed(boost::beast::string_view text)
 
 } // namespace
 
-HttpRequestParser::HttpRequestParser(const Limits &limits) : limits_(limits)
+HttpRequestParser::HttpRequestParser(const Limits &limits, BodyBudget *budget)
+    : limits_(limits), budget_(budget)
 {
     header_limit(std::uint32_t(limits.headBytes));
     body_limit(limits.bodyBytes);
+}
+
+HttpRequestParser::~HttpRequestParser()
+{
+    if (budget_)
+        budget_->give(reserved_);
+}
+
+bool HttpRequestParser::reserve(std::uint64_t bytes)
+{
+    // Over the body limit the parser refuses the request itself (413).
+    if (!budget_ || bytes > limits_.bodyBytes)
+        return true;
+    if (!budget_->take(std::size_t(bytes)))
+        return false;
+    reserved_ += std::size_t(bytes);
+    return true;
 }
 
 int HttpRequestParser::refusalStatus(const boost::beast::error_code &error)
@@ -50,6 +75,8 @@ int HttpRequestParser::refusalStatus(const boost::beast::error_code &error)
         return 431;
     if (error == http::error::body_limit)
         return 413;
+    if (error == refusal(Refusal::NoRoomForBody))
+        return 503;
     return 400;
 }
 
@@ -92,9 +119,15 @@ void HttpRequestParser::on_field_impl(field name, string_view nameText, string_v
 
 void HttpRequestParser::on_header_impl(error_code &) {}
 
-void HttpRequestParser::on_body_init_impl(const boost::optional<std::uint64_t> &length, error_code &)
+void HttpRequestParser::on_body_init_impl(const boost::optional<std::uint64_t> &length, error_code &ec)
 {
-    if (length)
+    if (!length)
+        return; // chunked: each chunk is taken from the budget as its size is read
+    if (!reserve(*length)) {
+        ec = refusal(Refusal::NoRoomForBody);
+        return;
+    }
+    if (*length <= limits_.bodyBytes)
         request_.body.reserve(size_t(*length));
 }
 
@@ -104,7 +137,11 @@ std::size_t HttpRequestParser::on_body_impl(string_view body, error_code &)
     return body.size();
 }
 
-void HttpRequestParser::on_chunk_header_impl(std::uint64_t, string_view, error_code &) {}
+void HttpRequestParser::on_chunk_header_impl(std::uint64_t size, string_view, error_code &ec)
+{
+    if (request_.body.size() + size <= limits_.bodyBytes && !reserve(size))
+        ec = refusal(Refusal::NoRoomForBody);
+}
 
 std::size_t HttpRequestParser::on_chunk_body_impl(std::uint64_t, string_view body, error_code &)
 {

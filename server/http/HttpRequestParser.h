@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/BodyBudget.h"
 #include "http/HttpRequest.h"
 
 #include <boost/beast/http/basic_parser.hpp>
@@ -19,14 +20,18 @@ public:
     {
         std::size_t headBytes = 16 * 1024;
         std::size_t headerCount = 100;
-        std::size_t bodyBytes = 1024 * 1024;
+        std::size_t bodyBytes = 64 * 1024;
     };
 
-    explicit HttpRequestParser(const Limits &limits);
+    // budget: shared by every connection (none: bodies are bounded one by one only). What a
+    // body takes from it is given back when the parser ends.
+    explicit HttpRequestParser(const Limits &limits, BodyBudget *budget = nullptr);
+    ~HttpRequestParser();
 
     HttpRequest &request() { return request_; }
 
-    // The status that refuses a request the parser stopped at with this error (400, 413, 431).
+    // The status that refuses a request the parser stopped at with this error (400, 413, 431,
+    // 503).
     static int refusalStatus(const boost::beast::error_code &error);
 
 private:
@@ -45,7 +50,11 @@ private:
     std::size_t on_chunk_body_impl(std::uint64_t remain, string_view body, error_code &ec) override;
     void on_finish_impl(error_code &ec) override;
 
+    bool reserve(std::uint64_t bytes);
+
     Limits limits_;
+    BodyBudget *budget_;
+    std::size_t reserved_ = 0;
     HttpRequest request_;
     int contentLengths_ = 0;
 };

@@ -34,10 +34,10 @@ const char *reason(int status)
 template <class Stream>
 HttpSession<Stream>::HttpSession(net::ip::tcp::socket socket, std::shared_ptr<net::ssl::context> tls,
                                  std::string peer, Owner &owner, const HttpRequestParser::Limits &limits,
-                                 const Timing &timing)
+                                 const Timing &timing, BodyBudget &bodies)
     : tls_(std::move(tls)), stream_(makeStream(std::move(socket), tls_.get())),
-      buffer_(limits.headBytes + 4096), hold_(stream_.get_executor()), peer_(std::move(peer)), owner_(owner),
-      limits_(limits), timing_(timing)
+      buffer_(limits.headBytes + 4096), peer_(std::move(peer)), owner_(owner),
+      limits_(limits), bodies_(bodies), timing_(timing)
 {
 }
 
@@ -96,7 +96,6 @@ template <class Stream> void HttpSession<Stream>::stop()
 {
     net::dispatch(stream_.get_executor(), [self = this->shared_from_this()] {
         self->stopping_ = true;
-        self->hold_.cancel();
         if (!self->busy_)
             self->close();
     });
@@ -123,7 +122,7 @@ template <class Stream> void HttpSession<Stream>::readHead()
 {
     started_ = Clock::now();
     transport().expires_after(timing_.request);
-    parser_.emplace(limits_);
+    parser_.emplace(limits_, &bodies_);
     http::async_read_header(stream_, buffer_, *parser_,
                             [self = this->shared_from_this()](beast::error_code error, std::size_t) {
                                 if (error)
@@ -175,7 +174,7 @@ template <class Stream> void HttpSession<Stream>::refuse(const beast::error_code
                       "</title></head><body><h1>" + std::to_string(status) + " " + reason(status) +
                       "</h1></body></html>";
     busy_ = true;
-    write(answer, false, nullptr);
+    write(std::move(answer), false, nullptr);
 }
 
 template <class Stream> void HttpSession<Stream>::dispatch()
@@ -185,28 +184,21 @@ template <class Stream> void HttpSession<Stream>::dispatch()
     request.peerAddress = peer_;
     if (!owner_.identify(request))
         return write({400, "text/html; charset=utf-8", ""}, false, &request);
-    auto hold = owner_.holdFor(request);
-    if (hold.count() <= 0)
-        return respond();
-    hold_.expires_after(hold);
-    hold_.async_wait([self = this->shared_from_this()](beast::error_code error) {
-        if (error || self->stopping_) {
-            self->busy_ = false;
-            return self->close();
-        }
-        self->respond();
+    // The answer may come from another thread: it is written from this connection's strand.
+    auto executor = stream_.get_executor();
+    owner_.answer(request, executor, [self = this->shared_from_this(), executor](HttpAnswer answer) {
+        net::dispatch(executor,
+                      [self, answer = std::move(answer)]() mutable { self->respond(std::move(answer)); });
     });
 }
 
-template <class Stream> void HttpSession<Stream>::respond()
+template <class Stream> void HttpSession<Stream>::respond(HttpAnswer answer)
 {
     const HttpRequest &request = parser_->request();
-    HttpAnswer answer = owner_.answer(request);
-    write(answer, parser_->keep_alive() && !stopping_, &request);
+    write(std::move(answer), parser_->keep_alive() && !stopping_, &request);
 }
 
-template <class Stream>
-void HttpSession<Stream>::write(const HttpAnswer &answer, bool keepAlive, const HttpRequest *request)
+template <class Stream> void HttpSession<Stream>::write(HttpAnswer answer, bool keepAlive, const HttpRequest *request)
 {
     response_ = {};
     response_.version(request && request->version == 10 ? 10 : 11);
@@ -215,7 +207,7 @@ void HttpSession<Stream>::write(const HttpAnswer &answer, bool keepAlive, const 
         response_.set(http::field::content_type, answer.contentType);
     for (const auto &[name, value] : answer.headers)
         response_.insert(name, value);
-    response_.body() = answer.body;
+    response_.body() = std::move(answer.body); // one copy of a large answer, not two
     response_.keep_alive(keepAlive);
     response_.prepare_payload();
     transport().expires_after(timing_.write);

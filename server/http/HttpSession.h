@@ -30,7 +30,7 @@ public:
     // later sessions another one); null for plain HTTP.
     HttpSession(boost::asio::ip::tcp::socket socket, std::shared_ptr<boost::asio::ssl::context> tls,
                 std::string peer, Owner &owner, const HttpRequestParser::Limits &limits,
-                const Timing &timing);
+                const Timing &timing, BodyBudget &bodies);
     ~HttpSession() override;
 
     void start() override;
@@ -45,8 +45,8 @@ private:
     void readBody();
     void refuse(const boost::beast::error_code &error);
     void dispatch();
-    void respond();
-    void write(const HttpAnswer &answer, bool keepAlive, const HttpRequest *request);
+    void respond(HttpAnswer answer);
+    void write(HttpAnswer answer, bool keepAlive, const HttpRequest *request);
     void close();
     void releaseSlot();
     void lingerThenClose();
@@ -55,10 +55,10 @@ private:
     std::shared_ptr<boost::asio::ssl::context> tls_;
     Stream stream_;
     boost::beast::flat_buffer buffer_;
-    boost::asio::steady_timer hold_;
     std::string peer_;
     Owner &owner_;
     HttpRequestParser::Limits limits_;
+    BodyBudget &bodies_; // shared by every connection's request bodies
     Timing timing_;
     std::optional<HttpRequestParser> parser_;
     boost::beast::http::response<boost::beast::http::string_body> response_;

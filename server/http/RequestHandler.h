@@ -3,7 +3,9 @@
 #include "http/HttpAnswer.h"
 #include "http/HttpRequest.h"
 
-#include <chrono>
+#include <boost/asio/any_io_executor.hpp>
+
+#include <functional>
 #include <string>
 
 // What the HTTP front end knows of the application behind it. The front end owns the
@@ -13,12 +15,16 @@
 class RequestHandler
 {
 public:
+    using Reply = std::function<void(HttpAnswer)>;
+
     virtual ~RequestHandler() = default;
 
-    // How long to hold the request before answering it, without holding a thread (e.g. to
-    // slow down password guessing from one address).
-    virtual std::chrono::milliseconds holdFor(const HttpRequest &) { return std::chrono::milliseconds(0); }
-    virtual HttpAnswer answer(const HttpRequest &request) = 0;
+    // Answers request by calling reply exactly once, at once or later, from any thread.
+    // executor is the connection's: for timers and for continuing on the front end's
+    // threads. Those threads read and write every connection, so work that may block (a
+    // database, password hashing) must run elsewhere. request lives until reply is called.
+    virtual void answer(const HttpRequest &request, const boost::asio::any_io_executor &executor,
+                        Reply reply) = 0;
     // What the request log names as the request's operation; empty for none ("-").
     virtual std::string operationOf(const HttpRequest &) const { return {}; }
 };

@@ -19,6 +19,7 @@ public:
     }
 
     bool ready();
+    std::chrono::milliseconds deadline() const { return deadline_; }
 
 private:
     Store &store_;

@@ -4,40 +4,49 @@
 #include "service/ReadinessProbe.h"
 #include "service/WebService.h"
 
-#include <chrono>
+#include <boost/asio/awaitable.hpp>
+
 #include <string>
 
 class Store;
 
 // What the service answers on each path: the SOAP calls, the WSDL and help page, /IP.aspx,
 // /GongGaoXinXi.aspx, the demo pages, and for load balancers /healthz (the process answers)
-// and /readyz (its store answers too).
+// and /readyz (its store answers too). Nothing a request does ends the process: every
+// failure of any step becomes a fault or an error page, and what went wrong inside (a
+// database's own message) goes to the log, never to the caller.
 class ServiceRoutes : public RequestHandler
 {
 public:
-    explicit ServiceRoutes(Store &store);
+    struct Settings
+    {
+        // "http://host:port" as clients reach the service: the WSDL's address and the base of
+        // the configured page addresses. Never taken from a request's Host header.
+        std::string publicSite;
+        WebService::Settings service;
+    };
 
-    // The site address ("http://host:port", "https://...") used when a request's Host header
-    // is unusable.
-    void setFallbackSite(std::string site) { fallbackSite_ = std::move(site); }
+    ServiceRoutes(Store &store, WebService::Workers workers, Settings settings);
 
-    // How long to hold the request first: password checks from an address that has failed
-    // many of them are slowed down.
-    std::chrono::milliseconds holdFor(const HttpRequest &request) override;
-    HttpAnswer answer(const HttpRequest &request) override;
+    void setPublicSite(std::string site) { publicSite_ = std::move(site); }
+
+    void answer(const HttpRequest &request, const boost::asio::any_io_executor &executor,
+                Reply reply) override;
     // The operation a SOAP call names in its SOAPAction header ("-" for none of ours, empty
     // for other requests).
     std::string operationOf(const HttpRequest &request) const override;
 
 private:
-    HttpAnswer route(const HttpRequest &request);
-    std::string siteAddress(const HttpRequest &request) const;
-    HttpAnswer soapCall(const HttpRequest &request);
+    boost::asio::awaitable<HttpAnswer> route(const HttpRequest &request);
+    std::string siteFor(const HttpRequest &request) const;
+    boost::asio::awaitable<HttpAnswer> soapCall(const HttpRequest &request);
     HttpAnswer serviceDescription(const HttpRequest &request);
-    HttpAnswer insiderPage(const HttpRequest &request);
+    boost::asio::awaitable<HttpAnswer> insiderPage(const HttpRequest &request);
     HttpAnswer demoPage(const std::string &file);
+    boost::asio::awaitable<HttpAnswer> readiness();
 
     WebService service_;
+    WorkerPool &storeWorkers_;
     ReadinessProbe readiness_;
-    std::string fallbackSite_;
+    std::string publicSite_;
 };

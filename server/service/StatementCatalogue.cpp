@@ -15,67 +15,89 @@ constexpr unsigned R = StatementCatalogue::Rows;
 // StrComp(a,b,0)=0 exact case-sensitive equality, top N a limit (id is unique), now() and
 // date() the local time and date, #d# the midnight that starts day d.
 const std::vector<Entry> catalogue = {
-    {"select * from Sys_url", "SELECT * FROM Sys_url ORDER BY id", R},
+    {"select * from Sys_url", "SELECT * FROM Sys_url ORDER BY id LIMIT 5000", R},
 
     // Login: the online-users record.
     {" select * from userdl where userid={N}", "SELECT userid FROM userdl WHERE userid=?1", C},
-    {"update userdl set userzh={S},userpas={P}, userdqsj={T},userdlsj=now(), userdlip={S} where userid={N}",
-     "UPDATE userdl SET userzh=?1, userpas=?2, userdqsj=?3, userdlsj=?91, userdlip=?4, holderip=?90 WHERE "
-     "userid=?5 AND EXISTS(SELECT 1 FROM PasswordProof WHERE userid=?5 AND address=?90 AND provedAt>=?89)",
-     X},
-    {"Insert into userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip) values({N},{S},{P},{T},now(),{S} "
-     ")",
-     "INSERT INTO userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip,holderip) SELECT "
-     "?1,?2,?3,?4,?91,?5,?90 "
-     "WHERE EXISTS(SELECT 1 FROM PasswordProof WHERE userid=?1 AND address=?90 AND provedAt>=?89)",
-     X},
-    {"delete from userdl where userid={N}", "DELETE FROM userdl WHERE userid=?1 AND holderip=?90", X, false,
+    {.pattern = "update userdl set userzh={S},userpas={P}, userdqsj={T},userdlsj=now(), userdlip={S} where "
+                "userid={N}",
+     .sql = "UPDATE userdl SET userzh=?1, userpas=?2, userdqsj=?3, userdlsj=?91, userdlip=?4, holderip=?90 "
+            "WHERE "
+            "userid=?5 AND EXISTS(SELECT 1 FROM PasswordProof WHERE userid=?5 AND address=?90 AND "
+            "provedAt>=?89)",
+     .operations = X,
+     .allowedIf = "SELECT 1 FROM PasswordProof WHERE userid=?5 AND address=?90 AND provedAt>=?89"},
+    {.pattern = "Insert into userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip) "
+                "values({N},{S},{P},{T},now(),{S} )",
+     .sql = "INSERT INTO userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip,holderip) SELECT "
+            "?1,?2,?3,?4,?91,?5,?90 "
+            "WHERE EXISTS(SELECT 1 FROM PasswordProof WHERE userid=?1 AND address=?90 AND provedAt>=?89)",
+     .operations = X,
+     .allowedIf = "SELECT 1 FROM PasswordProof WHERE userid=?1 AND address=?90 AND provedAt>=?89"},
+    {"delete from userdl where userid={N}",
+     "DELETE FROM userdl WHERE userid=?1 AND holderip=?90 AND userdlsj>=?87", X, false,
      "SELECT 1 FROM userdl WHERE userid=?1"},
 
     // Password change.
-    {"update UserTable set userpas= {P} where id={N}",
-     "UPDATE UserTable SET userpas=?1 WHERE id=?2 AND EXISTS(SELECT 1 FROM userdl WHERE userid=?2 AND "
-     "holderip=?90)",
-     X},
+    {.pattern = "update UserTable set userpas= {P} where id={N}",
+     .sql = "UPDATE UserTable SET userpas=?1 WHERE id=?2 AND EXISTS(SELECT 1 FROM userdl WHERE userid=?2 AND "
+            "holderip=?90 AND userdlsj>=?87)",
+     .operations = X,
+     .allowedIf = "SELECT 1 FROM userdl WHERE userid=?2 AND holderip=?90 AND userdlsj>=?87"},
 
     // Sign-up.
     {"select * from UserTable where (StrComp(username,{S},0)=0) ",
      "SELECT id FROM UserTable WHERE username=?1", C},
     {"select * from NewUser where (StrComp(usetrname,{S},0)=0) ", "SELECT id FROM NewUser WHERE usetrname=?1",
      C},
-    {"insert into NewUser (usetrname, zcmm, zhucetime, shouji) values ({S}, {P}, date(), {S})",
-     "INSERT INTO NewUser(usetrname,zcmm,zhucetime,shouji) VALUES(?1,?2,?92,?3)", X, true},
+    {.pattern = "insert into NewUser (usetrname, zcmm, zhucetime, shouji) values ({S}, {P}, date(), {S})",
+     .sql = "INSERT INTO NewUser(usetrname,zcmm,zhucetime,shouji) VALUES(?1,?2,?92,?3)",
+     .operations = X,
+     .flexible = true,
+     .allowedIf = "SELECT 1 WHERE NOT EXISTS(SELECT 1 FROM NewUser WHERE usetrname=?1)",
+     .signUp = true},
 
     // Alert list: today's alerts, latest alerts, today's news, each with and without tiering.
-    {"select * from Tuijiangupiao where (XinXiDJ={N} or XinXiDJ=3) and datediff(\"d\",nowtime,Date())=0 "
-     "order by "
-     "id desc ",
-     "SELECT * FROM Tuijiangupiao WHERE (XinXiDJ=?1 OR XinXiDJ=3) AND nowtime>=?92 AND nowtime<?93 "
-     "ORDER BY id DESC",
-     R},
+    // A tiered read shows the levels the caller may read; an untiered one, the client's form
+    // when tiering is off, shows only the public level while it is on (?88).
+    {.pattern = "select * from Tuijiangupiao where (XinXiDJ={N} or XinXiDJ=3) and "
+                "datediff(\"d\",nowtime,Date())=0 order by id desc ",
+     .sql = "SELECT * FROM Tuijiangupiao WHERE (XinXiDJ=?1 OR XinXiDJ=3) AND nowtime>=?92 AND nowtime<?93 "
+            "ORDER BY id DESC LIMIT 5000",
+     .operations = R,
+     .levelAt = 0},
     {"select * from Tuijiangupiao where  datediff(\"d\",nowtime,Date())=0 order by id desc ",
-     "SELECT * FROM Tuijiangupiao WHERE nowtime>=?92 AND nowtime<?93 ORDER BY id DESC", R},
-    {"select top 30 * from Tuijiangupiao where (XinXiDJ={N} or XinXiDJ=3)  order by id desc ",
-     "SELECT * FROM Tuijiangupiao WHERE (XinXiDJ=?1 OR XinXiDJ=3) ORDER BY id DESC LIMIT 30", R},
-    {"select top 30 * from Tuijiangupiao order by id desc ",
-     "SELECT * FROM Tuijiangupiao ORDER BY id DESC LIMIT 30", R},
-    {"select * from spzx where (XinXiDJ={N} or XinXiDJ=3) and datediff(\"d\",nowtime,Date())=0 order by id "
-     "desc ",
-     "SELECT * FROM spzx WHERE (XinXiDJ=?1 OR XinXiDJ=3) AND nowtime>=?92 AND nowtime<?93 ORDER BY id "
-     "DESC",
+     "SELECT * FROM Tuijiangupiao WHERE (?88<0 OR XinXiDJ=?88) AND nowtime>=?92 AND nowtime<?93 "
+     "ORDER BY id DESC LIMIT 5000",
      R},
+    {.pattern = "select top 30 * from Tuijiangupiao where (XinXiDJ={N} or XinXiDJ=3)  order by id desc ",
+     .sql = "SELECT * FROM Tuijiangupiao WHERE (XinXiDJ=?1 OR XinXiDJ=3) ORDER BY id DESC LIMIT 30",
+     .operations = R,
+     .levelAt = 0},
+    {"select top 30 * from Tuijiangupiao order by id desc ",
+     "SELECT * FROM Tuijiangupiao WHERE (?88<0 OR XinXiDJ=?88) ORDER BY id DESC LIMIT 30", R},
+    {.pattern = "select * from spzx where (XinXiDJ={N} or XinXiDJ=3) and datediff(\"d\",nowtime,Date())=0 "
+                "order by id desc ",
+     .sql = "SELECT * FROM spzx WHERE (XinXiDJ=?1 OR XinXiDJ=3) AND nowtime>=?92 AND nowtime<?93 ORDER BY id "
+            "DESC LIMIT 5000",
+     .operations = R,
+     .levelAt = 0},
     {"select * from spzx where  datediff(\"d\",nowtime,Date())=0 order by id desc ",
-     "SELECT * FROM spzx WHERE nowtime>=?92 AND nowtime<?93 ORDER BY id DESC", R},
+     "SELECT * FROM spzx WHERE (?88<0 OR XinXiDJ=?88) AND nowtime>=?92 AND nowtime<?93 ORDER BY id "
+     "DESC LIMIT 5000",
+     R},
 
     // Alert history for a date range, both ends inclusive.
-    {"select * from Tuijiangupiao where (XinXiDJ={N} or XinXiDJ=3) and  nowtime>=#{D}# and nowtime<=#{D}#    "
-     "order "
-     "by id desc ",
-     "SELECT * FROM Tuijiangupiao WHERE (XinXiDJ=?1 OR XinXiDJ=3) AND nowtime>=?2 AND nowtime<=?3 ORDER BY "
-     "id DESC",
-     R},
+    {.pattern = "select * from Tuijiangupiao where (XinXiDJ={N} or XinXiDJ=3) and  nowtime>=#{D}# and "
+                "nowtime<=#{D}#    order by id desc ",
+     .sql = "SELECT * FROM Tuijiangupiao WHERE (XinXiDJ=?1 OR XinXiDJ=3) AND nowtime>=?2 AND nowtime<=?3 "
+            "ORDER BY id DESC LIMIT 5000",
+     .operations = R,
+     .levelAt = 0},
     {"select * from Tuijiangupiao where  nowtime>=#{D}# and nowtime<=#{D}#    order by id desc ",
-     "SELECT * FROM Tuijiangupiao WHERE nowtime>=?1 AND nowtime<=?2 ORDER BY id DESC", R},
+     "SELECT * FROM Tuijiangupiao WHERE (?88<0 OR XinXiDJ=?88) AND nowtime>=?1 AND nowtime<=?2 ORDER "
+     "BY id DESC LIMIT 5000",
+     R},
 };
 
 bool isSpace(char c)

@@ -18,7 +18,9 @@
 //   {D}  a date between # marks (yyyy-mm-dd)  -> the midnight that starts it
 // They bind to ?1, ?2... in order. The SQL may also use ?91 (now), ?92 (the midnight that
 // starts today), ?93 (the one that starts tomorrow), ?90 (the caller's address) and ?89
-// (the oldest password proof still good, in seconds since the epoch); SQLite would number :named
+// (the oldest password proof still good, in seconds since the epoch), ?88 (the level an untiered
+// read may show: -1 for all, without tiering) and ?87 (the oldest sign-in whose online record still
+// binds its address, as date-time text); SQLite would number :named
 // parameters after the highest ?N seen so far and mix them up with later ones.
 // Outside placeholders the text must match byte for byte, blanks included; a flexible entry
 // instead allows any blanks between tokens and keywords in any letter case.
@@ -26,7 +28,8 @@
 // The protocol carries no credentials on its writes, so the account's writes are bound to
 // what the service has seen: a login's online record only from an address that proved the
 // account's password within the last two minutes, which then holds the record; the password
-// change and the record's removal only from the address that holds it.
+// change and the record's removal only from the address that holds it, for a while after the
+// sign-in. Reads of paid levels are bound the same way (see WebService).
 class StatementCatalogue
 {
 public:
@@ -45,7 +48,19 @@ public:
         // For a write that changed nothing: a query that finds a row when the write was
         // refused (the row is there but the caller may not touch it), not merely idle.
         const char *refusedIf = nullptr;
+        // For a write that stores a password: a query that must find a row before the
+        // password is hashed (the caller may make this write at all); when it finds none the
+        // write answers "false" at once, and refused writes cost no hashing.
+        const char *allowedIf = nullptr;
+        // A tiered read: the index of the value that is the information level asked for,
+        // which is replaced by the level the caller may read.
+        int levelAt = -1;
+        // A sign-up: limited per address and by the number of applications waiting.
+        bool signUp = false;
     };
+
+    // Every row-returning statement answers at most this many rows (newest first).
+    static constexpr int maxRows = 5000;
 
     enum class ValueKind { Integer, Text, Password, DateText, Date };
     struct Value

@@ -10,6 +10,12 @@ class StoreFaultCounts
 {
 public:
     static void count(const std::string &message);
+    // A database call the service itself gave up on at its deadline.
+    static void countTimeout()
+    {
+        ++errors_;
+        ++timeouts_;
+    }
     static std::uint64_t errors() { return errors_; }
     static std::uint64_t timeouts() { return timeouts_; }
 

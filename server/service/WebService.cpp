@@ -1,14 +1,25 @@
 #include "service/WebService.h"
 
+#include "service/BlockingCall.h"
 #include "service/DataSetWriter.h"
 #include "service/StatementCatalogue.h"
 #include "soap/ClientFault.h"
 #include "soap/ServerFault.h"
+#include "soap/XmlText.h"
 #include "store/DateTimeText.h"
 #include "store/PasswordHash.h"
 #include "store/Stream.h"
 
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/this_coro.hpp>
+
 #include <ctime>
+
+namespace net = boost::asio;
+
+// Every awaited call is made in a statement of its own (`auto pending = call(...); co_await
+// std::move(pending);`): GCC 12 destroys the temporaries of a co_await expression (a lambda,
+// a braced argument) a second time when the coroutine resumes.
 
 namespace {
 
@@ -22,39 +33,28 @@ std::size_t characters(const std::string &utf8)
     return count;
 }
 
-// Values of a matched statement as SQLite parameters.
-std::vector<SqlValue> bindValues(const StatementCatalogue::Match &match)
+// Values of a matched statement as parameters, passwords still in clear. Texts are checked
+// here, before any work is spent on them.
+std::vector<SqlValue> plainValues(const StatementCatalogue::Match &match)
 {
     std::vector<SqlValue> values;
     for (const auto &value : match.values) {
-        if (value.kind != StatementCatalogue::ValueKind::Integer &&
-            characters(value.text) > WebService::maxTextLength)
+        if (value.kind == StatementCatalogue::ValueKind::Integer) {
+            values.push_back(std::int64_t(std::stoll(value.text)));
+            continue;
+        }
+        // Counting code points is only right for valid UTF-8; other bytes are refused.
+        if (!XmlText::validUtf8(value.text))
+            throw ServerFault("A text value is not valid UTF-8.");
+        if (characters(value.text) > WebService::maxTextLength)
             throw ServerFault("A text value is longer than " + std::to_string(WebService::maxTextLength) +
                               " characters.");
-        switch (value.kind) {
-        case StatementCatalogue::ValueKind::Integer:
-            values.push_back(std::int64_t(std::stoll(value.text)));
-            break;
-        case StatementCatalogue::ValueKind::Password:
-            values.push_back(PasswordHash::hash(value.text));
-            break;
-        case StatementCatalogue::ValueKind::DateText:
+        if (value.kind == StatementCatalogue::ValueKind::DateText)
             values.push_back(DateTimeText::normalise(value.text).value_or(value.text));
-            break;
-        default:
+        else
             values.push_back(value.text);
-        }
     }
     return values;
-}
-
-std::map<std::string, SqlValue> clockValues(const std::string &address = {})
-{
-    return {{"?89", std::int64_t(time(nullptr)) - Store::proofSeconds},
-            {"?90", address},
-            {"?91", DateTimeText::now()},
-            {"?92", DateTimeText::midnight(0)},
-            {"?93", DateTimeText::midnight(1)}};
 }
 
 StatementCatalogue::Match recognise(const std::string &sql, StatementCatalogue::Operation operation)
@@ -86,7 +86,44 @@ std::string lower(std::string text)
     return text;
 }
 
+// The level whose paid items a caller at address may read, asking for level: that level
+// when the address holds the online record of a running subscription of that level, signed
+// in at or after holdingSince; else the public level.
+std::int64_t readableLevel(DatabaseConnection &c, std::int64_t level, const std::string &address,
+                           const std::string &holdingSince)
+{
+    if (level == Stream::publicLevel)
+        return level;
+    bool holds =
+        !c.query("SELECT 1 FROM userdl d JOIN UserTable u ON u.id = d.userid WHERE d.holderip=?1 AND "
+                 "d.userdlsj>=?2 AND u.UserDJ=?3 AND (u.reachtime IS NULL OR u.reachtime>=?4) LIMIT 1",
+                 {address, holdingSince, level, DateTimeText::midnight(0)})
+             .empty();
+    return holds ? level : Stream::publicLevel;
+}
+
 } // namespace
+
+template <typename Fn> auto WebService::stored(Fn fn)
+{
+    auto deadline = WorkerPool::Clock::now() + settings_.databaseDeadline;
+    return blockingCall(workers_.store, deadline, [deadline, fn = std::move(fn)]() mutable {
+        Store::Deadline bounded(deadline);
+        return fn();
+    });
+}
+
+template <typename Fn> auto WebService::hashed(Fn fn)
+{
+    return blockingCall(workers_.hashing, WorkerPool::Clock::now() + settings_.hashingDeadline,
+                        std::move(fn));
+}
+
+WebService::WebService(Store &store, Workers workers, Settings settings)
+    : store_(store), workers_(workers), settings_(settings), passwordGate_(settings.passwordChecks),
+      signUpGate_(settings.signUps)
+{
+}
 
 const std::vector<WebService::Operation> &WebService::operations()
 {
@@ -97,7 +134,9 @@ const std::vector<WebService::Operation> &WebService::operations()
         {"addition",
          {{"i", "s:double"}, {"j", "s:double"}},
          "s:double",
-         [](Service &, Call r, From) { return SoapRequest::formatDouble(r.real("i") + r.real("j")); }},
+         [](Service &, Call r, From) -> Async<std::string> {
+             co_return SoapRequest::formatDouble(r.real("i") + r.real("j"));
+         }},
         {"yanzheng",
          {{"username", "s:string"}, {"userpass", "s:string"}},
          "s:string",
@@ -111,7 +150,9 @@ const std::vector<WebService::Operation> &WebService::operations()
         {"jian",
          {{"i", "s:double"}, {"j", "s:double"}},
          "s:double",
-         [](Service &, Call r, From) { return SoapRequest::formatDouble(r.real("i") - r.real("j")); }},
+         [](Service &, Call r, From) -> Async<std::string> {
+             co_return SoapRequest::formatDouble(r.real("i") - r.real("j"));
+         }},
         {"hqSys_pz", {}, "s:string", [](Service &s, Call, From f) { return s.hqSys_pz(f.siteAddress); }},
         {"hqdlyhxx",
          {{"username", "s:string"}, {"userpass", "s:string"}},
@@ -122,15 +163,20 @@ const std::vector<WebService::Operation> &WebService::operations()
         {"hqsfczjl",
          {{"strsql", "s:string"}},
          "s:int",
-         [](Service &s, Call r, From) { return std::to_string(s.hqsfczjl(r.text("strsql"))); }},
+         [](Service &s, Call r, From) -> Async<std::string> {
+             std::string sql = r.text("strsql");
+             auto counting = s.hqsfczjl(std::move(sql));
+             int count = co_await std::move(counting);
+             co_return std::to_string(count);
+         }},
         {"hqsametable",
          {{"strsql", "s:string"}},
          "s:string",
-         [](Service &s, Call r, From f) { return s.hqsametable(r.text("strsql"), f.siteAddress); }},
+         [](Service &s, Call r, From f) { return s.hqsametable(r.text("strsql"), f); }},
         {"ifchangetable",
          {{"userdj", "s:int"}},
          "s:string",
-         [](Service &s, Call r, From) { return s.ifchangetable(r.int32("userdj")); }},
+         [](Service &s, Call r, From f) { return s.ifchangetable(r.int32("userdj"), f.address); }},
         {"hqdlsj",
          {{"userid", "s:string"}},
          "s:string",
@@ -150,126 +196,241 @@ const std::set<std::string> &WebService::operationNames()
     return names;
 }
 
-std::string WebService::call(const SoapRequest &request, const Caller &caller)
+WebService::Async<std::string> WebService::call(SoapRequest request, Caller caller)
 {
     for (const Operation &operation : operations())
         if (request.operation() == operation.name)
-            return operation.run(*this, request, caller);
+            co_return co_await operation.run(*this, request, caller);
     throw ClientFault("Unknown operation " + request.operation() + ".", false);
 }
 
-std::optional<Store::Account> WebService::checkPassword(const std::string &username,
-                                                        const std::string &password,
-                                                        const std::string &address)
+std::map<std::string, SqlValue> WebService::namedValues(const std::string &address) const
 {
-    auto account = store_.verify(username, password);
-    if (!account)
-        throttle_.recordFailure(address);
-    return account;
+    return {{"?87", DateTimeText::secondsAgo(settings_.holding.count())},
+            {"?89", std::int64_t(time(nullptr)) - Store::proofSeconds},
+            {"?90", address},
+            {"?91", DateTimeText::now()},
+            {"?92", DateTimeText::midnight(0)},
+            {"?93", DateTimeText::midnight(1)}};
 }
 
-std::vector<SqlRow> WebService::insiderItems(std::int64_t level)
+bool WebService::expired(const Store::Account &account)
 {
-    const std::string table = Stream::named("insider")->table;
-    return store_.with([&](DatabaseConnection &c) {
-        // The level shown is the account's own: a level in the address cannot raise it.
-        return store_.tieringOn(c)
-                   ? c.query("SELECT nowtime, bt, nr FROM " + table + " WHERE " +
-                                 Stream::visibleTo("XinXiDJ", "?1") + " ORDER BY id DESC LIMIT 200",
-                             {level})
-                   : c.query("SELECT nowtime, bt, nr FROM " + table + " ORDER BY id DESC LIMIT 200");
+    return !account.reachtime.empty() && account.reachtime < DateTimeText::midnight(0);
+}
+
+WebService::Async<std::optional<Store::Account>>
+WebService::checkPassword(std::string username, std::string password, std::string address)
+{
+    // One check at a time per address, within its budget: parallel guesses from one address
+    // are refused at once and cost no hashing.
+    auto pass = passwordGate_.enter(address);
+    if (!pass)
+        co_return std::nullopt;
+    auto proving = provePassword(std::move(username), std::move(password), std::move(address));
+    co_return co_await std::move(proving);
+}
+
+WebService::Async<std::optional<Store::Account>>
+WebService::provePassword(std::string username, std::string password, std::string address)
+{
+    Store *store = &store_;
+    LoginThrottle::Settings throttle = throttle_;
+    // Failures are counted in the store, so every instance slows the same guesser down.
+    auto holdLookup =
+        stored([store, throttle, address] { return LoginThrottle(*store, throttle).delayFor(address); });
+    auto hold = co_await std::move(holdLookup);
+    if (hold.count() > 0) {
+        net::steady_timer timer(co_await net::this_coro::executor, hold);
+        co_await timer.async_wait(net::use_awaitable);
+    }
+    auto lookup = stored([store, username] { return store->findAccount(username); });
+    auto found = co_await std::move(lookup);
+    std::string hash = found ? found->passwordHash : std::string();
+    auto hashing = hashed([password, hash, known = found.has_value()] {
+        if (known)
+            return PasswordHash::verify(password, hash);
+        // An unknown name answers no sooner than a wrong password.
+        PasswordHash::burn(password);
+        return false;
     });
+    bool matches = co_await std::move(hashing);
+    if (!matches) {
+        auto counting = stored([store, throttle, address] {
+            LoginThrottle(*store, throttle).recordFailure(address);
+            return true;
+        });
+        co_await std::move(counting);
+        co_return std::nullopt;
+    }
+    co_return found->account;
 }
 
-std::string WebService::yanzheng(const std::string &username, const std::string &userpass,
-                                 const std::string &address)
+WebService::Async<std::pair<std::int64_t, std::vector<SqlRow>>> WebService::insiderItems(std::int64_t level,
+                                                                                         std::string address)
 {
-    auto account = checkPassword(username, userpass, address);
-    if (account)
-        store_.recordProof(account->id, address);
-    return account ? "true" : "false";
+    Store *store = &store_;
+    std::string holdingSince = DateTimeText::secondsAgo(settings_.holding.count());
+    auto reading = stored([store, level, address, holdingSince] {
+        return store->with([&](DatabaseConnection &c) {
+            std::int64_t shown = readableLevel(c, level, address, holdingSince);
+            const std::string table = Stream::named("insider")->table;
+            auto rows = store->tieringOn(c)
+                            ? c.query("SELECT nowtime, bt, nr FROM " + table + " WHERE " +
+                                          Stream::visibleTo("XinXiDJ", "?1") + " ORDER BY id DESC LIMIT 200",
+                                      {shown})
+                            : c.query("SELECT nowtime, bt, nr FROM " + table + " ORDER BY id DESC LIMIT 200");
+            return std::make_pair(shown, std::move(rows));
+        });
+    });
+    co_return co_await std::move(reading);
 }
 
-std::string WebService::zhixing(const std::string &sql, const std::string &address)
+WebService::Async<std::string> WebService::yanzheng(std::string username, std::string userpass,
+                                                    std::string address)
+{
+    auto check = checkPassword(username, userpass, address);
+    auto account = co_await std::move(check);
+    if (account) {
+        Store *store = &store_;
+        auto proof = stored([store, id = account->id, address] {
+            store->recordProof(id, address);
+            return true;
+        });
+        co_await std::move(proof);
+    }
+    co_return account ? "true" : "false";
+}
+
+WebService::Async<std::string> WebService::zhixing(std::string sql, std::string address)
 {
     auto match = recognise(sql, StatementCatalogue::Execute);
-    auto values = bindValues(match);
-    auto named = clockValues(address);
-    try {
-        bool refused = store_.with([&](DatabaseConnection &c) {
-            if (c.execute(match.entry->sql, values, named) > 0)
-                return false;
-            // A write that changed nothing did not do what it was sent for (no such row, or
-            // not this caller's to write), except a delete of a row that is already gone.
-            if (lower(std::string(match.entry->sql).substr(0, 6)) != "delete")
-                return true;
-            return match.entry->refusedIf && !c.query(match.entry->refusedIf, values, named).empty();
+    auto values = plainValues(match);
+    auto named = namedValues(address);
+    const StatementCatalogue::Entry *entry = match.entry;
+    std::optional<AddressGate::Pass> signUp =
+        entry->signUp ? signUpGate_.enter(address) : std::optional<AddressGate::Pass>();
+    if (entry->signUp && !signUp)
+        throw ServerFault("Too many sign-ups from this address; please try again later.");
+    Store *store = &store_;
+    // Whether the caller may make this write at all, asked before any password is hashed.
+    std::size_t ceiling = settings_.maxPendingApplications;
+    auto authorising = stored([store, entry, values, named, ceiling] {
+        return store->with([&](DatabaseConnection &c) {
+            if (entry->signUp &&
+                std::get<std::int64_t>(c.scalar("SELECT count(*) FROM NewUser").value_or(std::int64_t(0))) >=
+                    std::int64_t(ceiling))
+                throw ServerFault("Sign-ups are closed for now: too many applications are waiting.");
+            return !entry->allowedIf || !c.query(entry->allowedIf, values, named).empty();
         });
-        return refused ? "false" : "true";
-    } catch (const ConstraintError &) {
-        return "false";
-    } catch (const std::runtime_error &error) {
-        throw ServerFault(error.what());
-    }
-}
-
-std::string WebService::hqSys_pz(const std::string &siteAddress)
-{
-    auto rows = store_.with([](DatabaseConnection &c) {
-        return c.query(
-            "SELECT gpsysname, syszjxx, kfqq, yhqyhyfj, ifctzqd, hqurl, khdsxsj, sytsxx FROM Sys_pz "
-            "ORDER BY id");
     });
-    resolvePageAddresses(rows, siteAddress);
-    return DataSetWriter::write(rows);
+    bool allowed = co_await std::move(authorising);
+    if (!allowed)
+        co_return "false";
+    for (std::size_t i = 0; i < match.values.size(); ++i) {
+        if (match.values[i].kind != StatementCatalogue::ValueKind::Password)
+            continue;
+        auto hashing = hashed([clear = match.values[i].text] { return PasswordHash::hash(clear); });
+        values[i] = co_await std::move(hashing);
+    }
+    auto writing = stored([store, entry, values, named] {
+        try {
+            return store->with([&](DatabaseConnection &c) {
+                if (c.execute(entry->sql, values, named) > 0)
+                    return std::string("true");
+                // A write that changed nothing did not do what it was sent for (no such row,
+                // or not this caller's to write), except a delete of a row already gone.
+                if (lower(std::string(entry->sql).substr(0, 6)) != "delete")
+                    return std::string("false");
+                bool refused = entry->refusedIf && !c.query(entry->refusedIf, values, named).empty();
+                return std::string(refused ? "false" : "true");
+            });
+        } catch (const ConstraintError &) {
+            return std::string("false");
+        }
+    });
+    auto outcome = co_await std::move(writing);
+    co_return outcome;
 }
 
-std::string WebService::hqdlyhxx(const std::string &username, const std::string &userpass,
-                                 const std::string &address)
+WebService::Async<std::string> WebService::hqSys_pz(std::string siteAddress)
 {
-    auto account = checkPassword(username, userpass, address);
+    Store *store = &store_;
+    auto reading = stored([store] {
+        return store->with([](DatabaseConnection &c) {
+            return c.query(
+                "SELECT gpsysname, syszjxx, kfqq, yhqyhyfj, ifctzqd, hqurl, khdsxsj, sytsxx FROM Sys_pz "
+                "ORDER BY id LIMIT 5000");
+        });
+    });
+    auto rows = co_await std::move(reading);
+    resolvePageAddresses(rows, siteAddress);
+    co_return DataSetWriter::write(rows);
+}
+
+WebService::Async<std::string> WebService::hqdlyhxx(std::string username, std::string userpass,
+                                                    std::string address)
+{
+    auto check = checkPassword(username, userpass, address);
+    auto account = co_await std::move(check);
     if (!account)
-        return DataSetWriter::write({});
-    store_.recordProof(account->id, address);
+        co_return DataSetWriter::write({});
+    Store *store = &store_;
+    auto proof = stored([store, id = account->id, address] {
+        store->recordProof(id, address);
+        return true;
+    });
+    co_await std::move(proof);
+    // An ended subscription signs in as the public level: the client shows the public
+    // items and the date it ended.
+    std::int64_t level = expired(*account) ? Stream::publicLevel : account->level;
     // The stored password is a hash: the caller gets back the password it proved it knows.
     SqlRow row = {
         {"id", "", account->id},
         {"username", "", account->username},
         {"userpas", "", userpass},
         {"reachtime", "DATETIME", account->reachtime.empty() ? SqlValue() : SqlValue(account->reachtime)},
-        {"UserDJ", "", account->level},
+        {"UserDJ", "", level},
     };
-    return DataSetWriter::write({row});
+    co_return DataSetWriter::write({row});
 }
 
-int WebService::hqsfczjl(const std::string &strsql)
+WebService::Async<int> WebService::hqsfczjl(std::string strsql)
 {
     auto match = recognise(strsql, StatementCatalogue::Count);
-    auto values = bindValues(match);
-    try {
-        auto count = store_.with([&](DatabaseConnection &c) {
-            return c.query(std::string("SELECT count(*) FROM (") + match.entry->sql + ") AS counted", values,
-                           clockValues());
+    auto values = plainValues(match);
+    auto named = namedValues({});
+    Store *store = &store_;
+    auto counting = stored([store, entry = match.entry, values, named] {
+        return store->with([&](DatabaseConnection &c) {
+            return c.scalar(std::string("SELECT count(*) FROM (") + entry->sql + ") AS counted", values);
         });
-        return int(std::get<std::int64_t>(count.front().front().value));
-    } catch (const std::runtime_error &error) {
-        throw ServerFault(error.what());
-    }
+    });
+    auto count = co_await std::move(counting);
+    co_return int(std::get<std::int64_t>(count.value_or(std::int64_t(0))));
 }
 
-std::string WebService::hqsametable(const std::string &strsql, const std::string &siteAddress)
+WebService::Async<std::string> WebService::hqsametable(std::string strsql, Caller caller)
 {
     auto match = recognise(strsql, StatementCatalogue::Rows);
-    auto values = bindValues(match);
-    std::vector<SqlRow> rows;
-    try {
-        rows = store_.with(
-            [&](DatabaseConnection &c) { return c.query(match.entry->sql, values, clockValues()); });
-    } catch (const std::runtime_error &error) {
-        throw ServerFault(error.what());
-    }
-    resolvePageAddresses(rows, siteAddress);
-    return DataSetWriter::write(rows);
+    auto values = plainValues(match);
+    auto named = namedValues(caller.address);
+    Store *store = &store_;
+    auto reading = stored([store, entry = match.entry, values, named, address = caller.address]() mutable {
+        return store->with([&](DatabaseConnection &c) {
+            bool tiered = store->tieringOn(c);
+            named["?88"] = std::int64_t(tiered ? Stream::publicLevel : -1);
+            if (entry->levelAt >= 0) {
+                auto &level = values[std::size_t(entry->levelAt)];
+                level = readableLevel(c, std::get<std::int64_t>(level), address,
+                                      std::get<std::string>(named["?87"]));
+            }
+            return c.query(entry->sql, values, named);
+        });
+    });
+    auto rows = co_await std::move(reading);
+    resolvePageAddresses(rows, caller.siteAddress);
+    co_return DataSetWriter::write(rows);
 }
 
 std::string WebService::quoteItem(const std::string &text)
@@ -286,29 +447,32 @@ std::string WebService::quoteItem(const std::string &text)
     return out + "\"";
 }
 
-std::string WebService::ifchangetable(int userdj)
+WebService::Async<std::string> WebService::ifchangetable(int userdj, std::string address)
 {
-    try {
-        return store_.with([&](DatabaseConnection &c) {
+    Store *store = &store_;
+    std::string holdingSince = DateTimeText::secondsAgo(settings_.holding.count());
+    auto reading = stored([store, userdj, address, holdingSince] {
+        return store->with([&](DatabaseConnection &c) {
+            std::int64_t level = readableLevel(c, userdj, address, holdingSince);
             // Every subscriber asks this each poll, and the answer changes only with the
-            // data: it is kept per level until the database changes.
+            // data: it is kept per level until the database changes. Only levels some
+            // caller may read are keys, so the cache stays as small as the set of levels.
             auto stamp = c.changeStamp();
-            std::string key = "ifchangetable " + std::to_string(userdj);
+            std::string key = "ifchangetable " + std::to_string(level);
             if (auto kept = c.keptAnswer(key, stamp))
                 return *kept;
-            std::string answer = changeCounterText(c, userdj);
+            std::string answer = changeCounterText(*store, c, int(level));
             c.keepAnswer(key, stamp, answer);
             return answer;
         });
-    } catch (const std::runtime_error &error) {
-        throw ServerFault(error.what());
-    }
+    });
+    co_return co_await std::move(reading);
 }
 
-std::string WebService::changeCounterText(DatabaseConnection &c, int userdj)
+std::string WebService::changeCounterText(Store &store, DatabaseConnection &c, int userdj)
 {
     // With tiering a user is told only of items of his level and the public level.
-    bool tiered = store_.tieringOn(c);
+    bool tiered = store.tieringOn(c);
     std::vector<SqlValue> level{std::int64_t(userdj)};
     auto counters =
         tiered ? c.query("SELECT stream, sum(added), sum(revised) FROM ChangeCounter WHERE " +
@@ -344,21 +508,20 @@ std::string WebService::changeCounterText(DatabaseConnection &c, int userdj)
     return text;
 }
 
-std::string WebService::hqdlsj(const std::string &userid)
+WebService::Async<std::string> WebService::hqdlsj(std::string userid)
 {
     std::string trimmed = userid;
     trimmed.erase(0, trimmed.find_first_not_of(" \t\r\n"));
     trimmed.erase(trimmed.find_last_not_of(" \t\r\n") + 1);
     std::vector<StatementCatalogue::Value> values;
     if (!StatementCatalogue::matchPattern("{N}", false, trimmed, values))
-        return {};
-    try {
-        auto stamp = store_.with([&](DatabaseConnection &c) {
-            return c.scalar("SELECT userdlsj FROM userdl WHERE userid=?1",
-                            {std::int64_t(std::stoll(trimmed))});
+        co_return std::string();
+    Store *store = &store_;
+    auto reading = stored([store, id = std::int64_t(std::stoll(trimmed))] {
+        return store->with([&](DatabaseConnection &c) {
+            return c.scalar("SELECT userdlsj FROM userdl WHERE userid=?1", {id});
         });
-        return stamp ? sqlValueText(*stamp) : std::string();
-    } catch (const std::runtime_error &error) {
-        throw ServerFault(error.what());
-    }
+    });
+    auto stamp = co_await std::move(reading);
+    co_return stamp ? sqlValueText(*stamp) : std::string();
 }

@@ -20,19 +20,56 @@ std::string localName(const pugi::xml_node &node)
     return colon ? colon + 1 : name;
 }
 
-// Namespace URI of an element, resolved through the xmlns declarations in scope.
-std::string namespaceOf(const pugi::xml_node &node)
+// The namespace declarations in scope at an element: prefix ("" for the default) to URI.
+using Scope = std::map<std::string, std::string>;
+
+// The scope inside node, given the scope around it. Only the few elements a call is read
+// through get a scope of their own, each built once from its parent's: resolving a name is a
+// lookup, whatever the number of declarations or parameters.
+Scope scopeOf(const pugi::xml_node &node, Scope outer)
 {
-    std::string name = node.name();
-    size_t colon = name.find(':');
-    std::string attribute = colon == std::string::npos ? "xmlns" : "xmlns:" + name.substr(0, colon);
-    for (pugi::xml_node n = node; n; n = n.parent()) {
-        if (n.type() != pugi::node_element)
-            break;
-        if (pugi::xml_attribute a = n.attribute(attribute.c_str()))
-            return a.value();
+    for (pugi::xml_attribute a : node.attributes()) {
+        const char *name = a.name();
+        if (std::strcmp(name, "xmlns") == 0)
+            outer[""] = a.value();
+        else if (std::strncmp(name, "xmlns:", 6) == 0)
+            outer[name + 6] = a.value();
     }
-    return {};
+    return outer;
+}
+
+// Namespace URI of an element whose own declarations are already in scope.
+std::string namespaceIn(const pugi::xml_node &node, const Scope &scope)
+{
+    const char *name = node.name();
+    const char *colon = std::strchr(name, ':');
+    auto it = scope.find(colon ? std::string(name, colon) : std::string());
+    return it == scope.end() ? std::string() : it->second;
+}
+
+// Whether the document stays within what any real call needs, by far: its elements and
+// attributes counted in one walk, without recursion.
+bool withinShape(const pugi::xml_document &document)
+{
+    std::size_t elements = 0, attributes = 0;
+    for (pugi::xml_node node = document.first_child(); node;) {
+        if (node.type() == pugi::node_element) {
+            if (++elements > SoapRequest::maxElements)
+                return false;
+            for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+                if (++attributes > SoapRequest::maxAttributes)
+                    return false;
+        }
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node && !node.next_sibling())
+            node = node.parent();
+        if (node)
+            node = node.next_sibling();
+    }
+    return true;
 }
 
 pugi::xml_node firstElement(const pugi::xml_node &parent)
@@ -91,6 +128,9 @@ SoapRequest SoapRequest::parse(const std::string &contentType, const std::option
     // the text would then not be what the sender meant.
     if (XmlText::hasIllegalCharacter(body))
         throw MalformedRequest("the request holds a character XML does not allow");
+    // Text limits count characters, which only valid UTF-8 has.
+    if (!XmlText::validUtf8(body))
+        throw MalformedRequest("the request is not valid UTF-8");
     pugi::xml_document document;
     pugi::xml_parse_result parsed = document.load_buffer(
         body.data(), body.size(), pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_doctype);
@@ -99,28 +139,37 @@ SoapRequest SoapRequest::parse(const std::string &contentType, const std::option
     for (pugi::xml_node node : document.children())
         if (node.type() == pugi::node_doctype)
             throw MalformedRequest("document type declarations are not accepted");
+    if (!withinShape(document))
+        throw ClientFault("The request holds more elements or attributes than a call has.");
 
     pugi::xml_node envelope = firstElement(document);
-    if (localName(envelope) != "Envelope" || namespaceOf(envelope) != envelopeNamespace)
+    Scope envelopeScope = scopeOf(envelope, {});
+    if (localName(envelope) != "Envelope" || namespaceIn(envelope, envelopeScope) != envelopeNamespace)
         throw ClientFault("The request is not a SOAP 1.1 envelope.");
     pugi::xml_node soapBody;
+    Scope bodyScope;
     for (pugi::xml_node child : envelope.children()) {
-        if (child.type() == pugi::node_element && localName(child) == "Body" &&
-            namespaceOf(child) == envelopeNamespace) {
+        if (child.type() != pugi::node_element || localName(child) != "Body")
+            continue;
+        Scope scope = scopeOf(child, envelopeScope);
+        if (namespaceIn(child, scope) == envelopeNamespace) {
             soapBody = child;
+            bodyScope = std::move(scope);
             break;
         }
     }
     if (!soapBody)
         throw ClientFault("The envelope has no Body.");
     pugi::xml_node call = firstElement(soapBody);
-    if (!call || localName(call) != *operation || namespaceOf(call) != serviceNamespace)
+    Scope callScope = call ? scopeOf(call, bodyScope) : Scope();
+    if (!call || localName(call) != *operation || namespaceIn(call, callScope) != serviceNamespace)
         throw ClientFault("The body element does not match the SOAPAction " + *operation + ".");
 
     SoapRequest request;
     request.operation_ = *operation;
     for (pugi::xml_node parameter : call.children()) {
-        if (parameter.type() != pugi::node_element || namespaceOf(parameter) != serviceNamespace)
+        if (parameter.type() != pugi::node_element ||
+            namespaceIn(parameter, scopeOf(parameter, callScope)) != serviceNamespace)
             continue;
         std::string value;
         for (pugi::xml_node part : parameter.children()) {

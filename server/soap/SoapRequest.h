@@ -20,6 +20,10 @@ class SoapRequest
 {
 public:
     static constexpr const char *serviceNamespace = "http://tempuri.org/";
+    // Bounds no real call comes near (one has five or six elements and a few declarations);
+    // a request beyond them is refused before any name in it is resolved.
+    static constexpr std::size_t maxElements = 256;
+    static constexpr std::size_t maxAttributes = 256;
 
     // contentType and soapAction are the raw header values (soapAction absent: nullopt).
     static SoapRequest parse(const std::string &contentType, const std::optional<std::string> &soapAction,

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "store/ConstraintError.h"
+#include "store/DatabaseTimeout.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -79,8 +81,16 @@ public:
     // Whether the connection can still be used; a lost one is dropped from the pool.
     virtual bool usable() { return true; }
 
+    // Statements still running at deadline give up with DatabaseTimeout, whatever the
+    // database server does meanwhile (nullopt: they wait as long as the database takes).
+    // A connection that gave up this way is not usable afterwards.
+    using Clock = std::chrono::steady_clock;
+    void setDeadline(std::optional<Clock::time_point> deadline) { deadline_ = deadline; }
+
 protected:
     virtual void beginWrite() = 0;
+
+    std::optional<Clock::time_point> deadline_;
 
 private:
     void rollbackQuietly();

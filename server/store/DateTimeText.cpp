@@ -62,6 +62,15 @@ std::string DateTimeText::now()
     return formatTicks(ticks);
 }
 
+std::string DateTimeText::secondsAgo(long long seconds)
+{
+    long long ticks = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count() /
+                      100;
+    return formatTicks(ticks - seconds * 10000000);
+}
+
 std::string DateTimeText::midnight(int daysFromToday)
 {
     time_t t = time(nullptr);

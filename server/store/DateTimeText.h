@@ -11,6 +11,8 @@ public:
     // The current local time with a seven-digit fraction. Strictly increasing within the
     // process, so two writes in the same clock tick (e.g. two logins) never share a stamp.
     static std::string now();
+    // The local time that many seconds ago, in the form of now().
+    static std::string secondsAgo(long long seconds);
     // Midnight that starts the local day `daysFromToday` days from today.
     static std::string midnight(int daysFromToday = 0);
 

@@ -2,6 +2,9 @@
 
 #include <libpq-fe.h>
 
+#include <poll.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -11,12 +14,6 @@ namespace {
 // Type OIDs of the built-in types the service reads and binds (pg_type.h).
 constexpr Oid boolOid = 16, int8Oid = 20, int2Oid = 21, int4Oid = 23, textOid = 25, oidOid = 26,
               float4Oid = 700, float8Oid = 701, numericOid = 1700;
-
-struct ResultDeleter
-{
-    void operator()(PGresult *result) const { PQclear(result); }
-};
-using ResultPtr = std::unique_ptr<PGresult, ResultDeleter>;
 
 std::string trimmed(std::string text)
 {
@@ -100,10 +97,57 @@ SqlValue valueOf(const PGresult *result, int row, int column)
 
 } // namespace
 
+void PostgresConnection::ResultDeleter::operator()(PGresult *result) const
+{
+    PQclear(result);
+}
+
 struct PostgresConnection::Result
 {
     ResultPtr result;
 };
+
+// libpq's own calls wait for the server as long as it takes: a server that is stopped (not
+// gone) keeps them waiting, and its statement time-out never fires. So every statement is
+// sent, and its answer awaited here, against the connection's deadline.
+PostgresConnection::ResultPtr PostgresConnection::awaitResult(int sent)
+{
+    if (!sent)
+        return nullptr;
+    ResultPtr kept;
+    for (;;) {
+        while (PQisBusy(conn_)) {
+            waitForInput();
+            if (!PQconsumeInput(conn_))
+                return kept;
+        }
+        PGresult *next = PQgetResult(conn_);
+        if (!next)
+            return kept;
+        // Of several results (a script) the failing one tells what went wrong.
+        if (!kept || PQresultStatus(next) == PGRES_FATAL_ERROR)
+            kept.reset(next);
+        else
+            PQclear(next);
+    }
+}
+
+void PostgresConnection::waitForInput()
+{
+    int timeout = -1;
+    if (deadline_) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - Clock::now()).count();
+        timeout = int(std::max<long long>(0, std::min<long long>(left, 60000)));
+    }
+    pollfd socket{PQsocket(conn_), POLLIN, 0};
+    int ready = poll(&socket, 1, timeout);
+    if (ready == 0 && deadline_ && Clock::now() >= *deadline_) {
+        // The statement may still be running; the connection's state is unknown, so it is
+        // given up: the pool opens another when the database answers again.
+        abandoned_ = true;
+        throw DatabaseTimeout();
+    }
+}
 
 PostgresConnection::PostgresConnection(const std::string &uri,
                                        const std::map<std::string, std::string> &columnNames)
@@ -143,6 +187,27 @@ std::string PostgresConnection::description() const
            " as " + PQuser(conn_);
 }
 
+std::string PostgresConnection::describe(const std::string &uri)
+{
+    char *error = nullptr;
+    PQconninfoOption *options = PQconninfoParse(uri.c_str(), &error);
+    if (!options) {
+        std::string message = error ? trimmed(error) : "out of memory";
+        PQfreemem(error);
+        throw std::runtime_error("not a database connection text: " + message);
+    }
+    std::map<std::string, std::string> given;
+    for (PQconninfoOption *option = options; option->keyword; ++option)
+        if (option->val && *option->val)
+            given[option->keyword] = option->val;
+    PQconninfoFree(options);
+    const char *login = std::getenv("USER");
+    std::string user = given.count("user") ? given["user"] : login ? login : "";
+    std::string database = given.count("dbname") ? given["dbname"] : user;
+    std::string host = given.count("host") ? given["host"] : "";
+    return "database " + database + " on " + (host.empty() ? "the local socket" : host) + " as " + user;
+}
+
 void PostgresConnection::fail(pg_result *result, const std::string &what) const
 {
     std::string message = trimmed(result ? PQresultErrorMessage(result) : PQerrorMessage(conn_));
@@ -169,7 +234,8 @@ const PostgresConnection::Statement &PostgresConnection::prepare(const std::stri
     statement.name = "s" + std::to_string(prepared_.size() + 1);
     std::string text = numberMarks(sql, statement.marks);
     std::vector<Oid> oids(types.begin(), types.end());
-    ResultPtr result(PQprepare(conn_, statement.name.c_str(), text.c_str(), int(oids.size()), oids.data()));
+    ResultPtr result = awaitResult(
+        PQsendPrepare(conn_, statement.name.c_str(), text.c_str(), int(oids.size()), oids.data()));
     if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK)
         fail(result.get(), "prepare");
     return prepared_.emplace(key, std::move(statement)).first->second;
@@ -194,8 +260,8 @@ PostgresConnection::Result PostgresConnection::run(const std::string &sql,
         pointers.push_back(null ? nullptr : texts[k].c_str());
     }
     const Statement &statement = prepare(sql, types);
-    ResultPtr result(PQexecPrepared(conn_, statement.name.c_str(), int(pointers.size()), pointers.data(),
-                                    nullptr, nullptr, 0));
+    ResultPtr result = awaitResult(PQsendQueryPrepared(conn_, statement.name.c_str(), int(pointers.size()),
+                                                       pointers.data(), nullptr, nullptr, 0));
     auto status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
         fail(result.get(), "query");
@@ -213,11 +279,11 @@ const std::string &PostgresConnection::declaredType(unsigned table, int column)
         std::string oid = std::to_string(table);
         const char *param[] = {oid.c_str()};
         const Oid type[] = {oidOid};
-        ResultPtr result(
-            PQexecParams(conn_,
-                         "SELECT a.attnum, t.typname FROM pg_attribute a JOIN pg_type t ON t.oid = "
-                         "a.atttypid WHERE a.attrelid = $1 AND a.attnum > 0",
-                         1, type, param, nullptr, nullptr, 0));
+        ResultPtr result = awaitResult(
+            PQsendQueryParams(conn_,
+                              "SELECT a.attnum, t.typname FROM pg_attribute a JOIN pg_type t ON t.oid = "
+                              "a.atttypid WHERE a.attrelid = $1 AND a.attnum > 0",
+                              1, type, param, nullptr, nullptr, 0));
         if (result && PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
             for (int row = 0; row < PQntuples(result.get()); ++row) {
                 std::string name = PQgetvalue(result.get(), row, 1);
@@ -268,7 +334,7 @@ int PostgresConnection::execute(const std::string &sql, const std::vector<SqlVal
 
 void PostgresConnection::script(const std::string &sql)
 {
-    ResultPtr result(PQexec(conn_, sql.c_str()));
+    ResultPtr result = awaitResult(PQsendQuery(conn_, sql.c_str()));
     auto status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
         fail(result.get(), "statement");
@@ -289,6 +355,8 @@ std::string PostgresConnection::changeStamp()
 
 bool PostgresConnection::usable()
 {
+    if (abandoned_)
+        return false;
     // An idle connection learns of a server that went away (restart, failover) only by
     // reading: the server's goodbye or the closed socket turns the status bad here, before a
     // request is sent on it. libpq's socket does not block.

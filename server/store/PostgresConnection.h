@@ -3,6 +3,7 @@
 #include "store/DatabaseConnection.h"
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ public:
     // "database D on host H as user U": names the database without the password a
     // connection text may carry.
     std::string description() const;
+    // The same from a connection text alone, without connecting; throws std::runtime_error
+    // when libpq cannot read the text.
+    static std::string describe(const std::string &uri);
 
 protected:
     void beginWrite() override;
@@ -48,6 +52,16 @@ private:
     };
     struct Result;
 
+    struct ResultDeleter
+    {
+        void operator()(pg_result *result) const;
+    };
+    using ResultPtr = std::unique_ptr<pg_result, ResultDeleter>;
+    // The result of what a PQsend... call (its return value: sent) sent, waiting no longer
+    // than the deadline; null when nothing came.
+    ResultPtr awaitResult(int sent);
+    void waitForInput();
+
     const Statement &prepare(const std::string &sql, const std::vector<unsigned> &types);
     Result run(const std::string &sql, const std::vector<SqlValue> &values,
                const std::map<std::string, SqlValue> &named);
@@ -56,6 +70,7 @@ private:
     [[noreturn]] void fail(pg_result *result, const std::string &what) const;
 
     pg_conn *conn_ = nullptr;
+    bool abandoned_ = false; // gave up waiting for an answer: state unknown
     const std::map<std::string, std::string> &columnNames_;
     std::map<std::string, Statement> prepared_;
     // Declared type per table and column number, learnt from the catalogue on first use.

@@ -77,9 +77,10 @@ std::string counterTrigger(const std::string &table, const std::string &stream)
 
 PostgresStore::PostgresStore(std::string uri) : uri_(std::move(uri))
 {
-    // The first connection reports an unreachable database at start and stays in the pool.
-    description_ =
-        with([](DatabaseConnection &c) { return static_cast<PostgresConnection &>(c).description(); });
+    // Nothing is connected here: a service must start while its database is down and
+    // connect when it is back; an operator's command reports the failure of its first
+    // statement.
+    description_ = PostgresConnection::describe(uri_);
 }
 
 const std::map<std::string, std::string> &PostgresStore::columnNames()

@@ -16,6 +16,14 @@ SqliteConnection::SqliteConnection(const std::string &path, bool create)
     // Several request threads and operator commands share the file: writers wait for each
     // other instead of failing at once.
     sqlite3_busy_timeout(db_, 5000);
+    // A statement past the connection's deadline is interrupted (SQLITE_INTERRUPT).
+    sqlite3_progress_handler(
+        db_, 1000,
+        [](void *self) -> int {
+            auto *connection = static_cast<SqliteConnection *>(self);
+            return connection->deadline_ && Clock::now() >= *connection->deadline_;
+        },
+        this);
     script("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
 }
 
@@ -28,6 +36,8 @@ SqliteConnection::~SqliteConnection()
 
 void SqliteConnection::fail(int rc, const std::string &what) const
 {
+    if ((rc & 0xff) == SQLITE_INTERRUPT)
+        throw DatabaseTimeout();
     std::string message = what + ": " + sqlite3_errmsg(db_);
     if ((rc & 0xff) == SQLITE_CONSTRAINT)
         throw ConstraintError(message);
@@ -132,6 +142,8 @@ void SqliteConnection::script(const std::string &sql)
     if (rc != SQLITE_OK) {
         std::string message = error ? error : sqlite3_errstr(rc);
         sqlite3_free(error);
+        if ((rc & 0xff) == SQLITE_INTERRUPT)
+            throw DatabaseTimeout();
         if ((rc & 0xff) == SQLITE_CONSTRAINT)
             throw ConstraintError(message);
         throw std::runtime_error(message);

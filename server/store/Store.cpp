@@ -76,12 +76,34 @@ std::unique_ptr<Store> Store::open(const std::string &database, bool create)
 
 Store::~Store() = default;
 
+namespace {
+thread_local std::optional<DatabaseConnection::Clock::time_point> threadDeadline;
+}
+
+Store::Deadline::Deadline(DatabaseConnection::Clock::time_point deadline) : outer_(threadDeadline)
+{
+    threadDeadline = deadline;
+}
+
+Store::Deadline::~Deadline()
+{
+    threadDeadline = outer_;
+}
+
 void Store::checkReachable()
 {
     Lease lease(*this);
 }
 
 Store::Lease::Lease(Store &s) : store(s)
+{
+    if (threadDeadline && DatabaseConnection::Clock::now() >= *threadDeadline)
+        throw DatabaseTimeout();
+    take();
+    connection->setDeadline(threadDeadline);
+}
+
+void Store::Lease::take()
 {
     for (;;) {
         {
@@ -102,6 +124,7 @@ Store::Lease::Lease(Store &s) : store(s)
 
 Store::Lease::~Lease()
 {
+    connection->setDeadline(std::nullopt);
     std::lock_guard lock(store.mutex_);
     store.idle_.push_back(std::move(connection));
 }
@@ -156,26 +179,35 @@ std::int64_t Store::addressesWithFailuresAbove(double now, double forgiveSeconds
     return count ? std::get<std::int64_t>(*count) : 0;
 }
 
-std::optional<Store::Account> Store::verify(const std::string &username, const std::string &password)
+std::optional<Store::Credentials> Store::findAccount(const std::string &username)
 {
     auto rows = with([&](DatabaseConnection &c) {
         return c.query("SELECT id, username, userpas, reachtime, UserDJ FROM UserTable WHERE username=?1",
                        {username});
     });
-    if (rows.empty()) {
+    if (rows.empty())
+        return std::nullopt;
+    const SqlRow &row = rows.front();
+    Credentials found;
+    found.account.id = std::get<std::int64_t>(row[0].value);
+    found.account.username = sqlValueText(row[1].value);
+    found.account.reachtime = sqlValueText(row[3].value);
+    if (auto *level = std::get_if<std::int64_t>(&row[4].value))
+        found.account.level = *level;
+    found.passwordHash = sqlValueText(row[2].value);
+    return found;
+}
+
+std::optional<Store::Account> Store::verify(const std::string &username, const std::string &password)
+{
+    auto found = findAccount(username);
+    if (!found) {
         PasswordHash::burn(password);
         return std::nullopt;
     }
-    const SqlRow &row = rows.front();
-    if (!PasswordHash::verify(password, sqlValueText(row[2].value)))
+    if (!PasswordHash::verify(password, found->passwordHash))
         return std::nullopt;
-    Account account;
-    account.id = std::get<std::int64_t>(row[0].value);
-    account.username = sqlValueText(row[1].value);
-    account.reachtime = sqlValueText(row[3].value);
-    if (auto *level = std::get_if<std::int64_t>(&row[4].value))
-        account.level = *level;
-    return account;
+    return found->account;
 }
 
 std::int64_t Store::addUser(const std::string &username, const std::string &password, int level,

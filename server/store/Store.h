@@ -40,6 +40,21 @@ public:
         return fn(*lease.connection);
     }
 
+    // While one lives, every statement this thread runs through with() gives up at deadline
+    // (DatabaseTimeout), and no connection is opened past it: for callers that must answer
+    // in time even while the database hangs (the service's store workers).
+    class Deadline
+    {
+    public:
+        explicit Deadline(DatabaseConnection::Clock::time_point deadline);
+        ~Deadline();
+        Deadline(const Deadline &) = delete;
+        Deadline &operator=(const Deadline &) = delete;
+
+    private:
+        std::optional<DatabaseConnection::Clock::time_point> outer_;
+    };
+
     // Creates what is missing of the schema; safe to run again.
     virtual void createSchema() = 0;
     // Adds what a database made by an earlier version lacks. Safe to run again.
@@ -54,6 +69,14 @@ public:
     };
     // The account whose name and password match (exact, case-sensitive name).
     std::optional<Account> verify(const std::string &username, const std::string &password);
+    // The account of that name with its stored password hash, for callers that check the
+    // password elsewhere (the service hashes on threads of its own).
+    struct Credentials
+    {
+        Account account;
+        std::string passwordHash;
+    };
+    std::optional<Credentials> findAccount(const std::string &username);
 
     // How long a password proof lets its address write the account's online record.
     static constexpr int proofSeconds = 120;
@@ -131,7 +154,8 @@ private:
     struct Lease
     {
         explicit Lease(Store &store);
-        ~Lease();
+        ~Lease(); // a deadline set on the connection ends with the lease
+        void take();
         Store &store;
         std::unique_ptr<DatabaseConnection> connection;
     };

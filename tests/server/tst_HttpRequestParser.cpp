@@ -15,9 +15,9 @@ struct Outcome
 
 // Offers the bytes as a connection would, a few at a time, with what was not used yet
 // offered again together with the next bytes.
-Outcome parse(const QByteArray &bytes, HttpRequestParser::Limits limits = {})
+Outcome parse(const QByteArray &bytes, HttpRequestParser::Limits limits = {}, BodyBudget *budget = nullptr)
 {
-    HttpRequestParser parser(limits);
+    HttpRequestParser parser(limits, budget);
     boost::beast::error_code error;
     qsizetype offset = 0, window = 7;
     while (!parser.is_done()) {
@@ -57,6 +57,8 @@ private slots:
     void fieldsKeptAsSent();
     void query_data();
     void query();
+    void bodiesShareOneBudget_data();
+    void bodiesShareOneBudget();
 };
 
 void tst_HttpRequestParser::framing_data()
@@ -126,11 +128,11 @@ void tst_HttpRequestParser::limits_data()
         << "GET / HTTP/1.1\r\nX-Big: " + QByteArray(16 * 1024, 'v') + "\r\n\r\n"
         << 431;
     QTest::newRow("head never ends") << "GET / HTTP/1.1\r\nX-Big: " + QByteArray(64 * 1024, 'v') << 431;
-    QTest::newRow("body of 1 MiB") << post("Content-Length: 1048576\r\n", QByteArray(1048576, 'b')) << 0;
+    QTest::newRow("body of 64 KiB") << post("Content-Length: 65536\r\n", QByteArray(65536, 'b')) << 0;
     // Refused from the announced length, with no byte of the body there.
-    QTest::newRow("body announced over 1 MiB") << post("Content-Length: 1048577\r\n", "") << 413;
-    QTest::newRow("chunked body over 1 MiB")
-        << post("Transfer-Encoding: chunked\r\n", "100001\r\n" + QByteArray(0x100001, 'b') + "\r\n0\r\n\r\n")
+    QTest::newRow("body announced over 64 KiB") << post("Content-Length: 65537\r\n", "") << 413;
+    QTest::newRow("chunked body over 64 KiB")
+        << post("Transfer-Encoding: chunked\r\n", "10001\r\n" + QByteArray(0x10001, 'b') + "\r\n0\r\n\r\n")
         << 413;
 }
 
@@ -189,6 +191,37 @@ void tst_HttpRequestParser::query()
     auto pairs = decodeQuery(query.toStdString());
     QCOMPARE(pairs ? QString::fromStdString(queryValue(*pairs, "userpas")) : QStringLiteral("refused"),
              userpas);
+}
+
+void tst_HttpRequestParser::bodiesShareOneBudget_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("heldElsewhere"); // bytes another request's body holds meanwhile
+    QTest::addColumn<int>("status");
+
+    const QByteArray announced = post("Content-Length: 300\r\n", QByteArray(300, 'b'));
+    const QByteArray chunked =
+        post("Transfer-Encoding: chunked\r\n", "12c\r\n" + QByteArray(300, 'b') + "\r\n0\r\n\r\n");
+    QTest::newRow("announced body, room left") << announced << 600 << 0;
+    QTest::newRow("announced body, no room left") << announced << 800 << 503;
+    QTest::newRow("chunked body, room left") << chunked << 600 << 0;
+    QTest::newRow("chunked body, no room left") << chunked << 800 << 503;
+    QTest::newRow("no body needs no room") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\n\r\n") << 1000 << 0;
+}
+
+void tst_HttpRequestParser::bodiesShareOneBudget()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(int, heldElsewhere);
+    QFETCH(int, status);
+    BodyBudget budget(1000);
+    QVERIFY(budget.take(std::size_t(heldElsewhere)));
+    QCOMPARE(parse(request, {}, &budget).status, status);
+    // What the parser took is given back when it ends, and nothing more.
+    QCOMPARE(budget.left(), std::size_t(1000 - heldElsewhere));
+    budget.give(std::size_t(heldElsewhere));
+    QCOMPARE(parse(request, {}, &budget).status, 0);
+    QCOMPARE(budget.left(), std::size_t(1000));
 }
 
 QTEST_GUILESS_MAIN(tst_HttpRequestParser)

@@ -1,6 +1,7 @@
 // The service on the wire, with raw HTTP requests: answer and fault shapes, bad input, the
 // pages it serves. None of the bad requests may crash it or change data.
 #include "ClientStatements.h"
+#include "RawConnection.h"
 #include "ServiceFixture.h"
 
 #include <QElapsedTimer>
@@ -36,71 +37,6 @@ QString text(const std::string &s)
 {
     return QString::fromStdString(s);
 }
-
-// A connection to the service from a chosen loopback address (any of 127.0.0.0/8 is this
-// machine), for requests an HTTP library would not send.
-class RawConnection
-{
-public:
-    RawConnection(quint16 port, const char *source = "127.0.0.1")
-    {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        inet_pton(AF_INET, source, &local.sin_addr);
-        sockaddr_in remote{};
-        remote.sin_family = AF_INET;
-        remote.sin_port = htons(port);
-        inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
-        if (::bind(fd_, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 ||
-            ::connect(fd_, reinterpret_cast<sockaddr *>(&remote), sizeof remote) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~RawConnection()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    bool isOpen() const { return fd_ >= 0; }
-    // false once the service closed or refused the connection.
-    bool send(const QByteArray &bytes)
-    {
-        return fd_ >= 0 && ::send(fd_, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL) == bytes.size();
-    }
-    // What arrives until the service closes the connection, or until timeoutMs pass.
-    QByteArray readAll(int timeoutMs = 5000) { return readUntil(QByteArray(), timeoutMs); }
-    // The same, ending early once what arrived holds `marker` (never, for an empty one).
-    QByteArray readUntil(const QByteArray &marker, int timeoutMs = 5000)
-    {
-        QByteArray received;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (fd_ >= 0) {
-            int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
-                               deadline - std::chrono::steady_clock::now())
-                               .count());
-            pollfd p{fd_, POLLIN, 0};
-            if (left <= 0 || ::poll(&p, 1, left) <= 0)
-                break;
-            char buffer[4096];
-            ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-            if (n <= 0) {
-                closedByPeer_ = true;
-                break;
-            }
-            received.append(buffer, int(n));
-            if (!marker.isEmpty() && received.contains(marker))
-                break;
-        }
-        return received;
-    }
-    bool closedByPeer() const { return closedByPeer_; }
-
-private:
-    int fd_ = -1;
-    bool closedByPeer_ = false;
-};
 
 QByteArray soapPost(const std::string &operation, const std::string &parameters,
                     const QByteArray &extraHeaders = {})
@@ -240,14 +176,15 @@ void tst_ServiceHttp::answerShape()
                  "xmlns=\"http://tempuri.org/\"><yanzhengResult>true</yanzhengResult></yanzhengResponse>"
                  "</soap:Body></soap:Envelope>"));
 
-    // A result document travels as escaped text, CR LF line ends kept as references.
+    // A result document travels as escaped text, CR LF line ends kept as references. (With
+    // tiering on and nobody signed in, the newest item shown is the newest public one.)
     res = post(
         "\"http://tempuri.org/hqsametable\"",
         envelope("hqsametable", "<strsql>" + ClientStatements::latestAlerts({}).toStdString() + "</strsql>"));
     QVERIFY(res);
     QCOMPARE(res->status, 200);
     QVERIFY2(text(res->body).contains("<hqsametableResult>&lt;NewDataSet&gt;&#xD;\n  &lt;Table&gt;&#xD;\n    "
-                                      "&lt;id&gt;7&lt;/id&gt;"),
+                                      "&lt;id&gt;5&lt;/id&gt;"),
              res->body.c_str());
 }
 
@@ -359,14 +296,14 @@ void tst_ServiceHttp::badRequests()
 void tst_ServiceHttp::oversizedBodyRefused()
 {
     const auto before = dataSnapshot();
-    std::string padding(1024 * 1024, 'x');
+    std::string padding(64 * 1024, 'x');
     auto res =
         post("\"http://tempuri.org/zhixing\"",
              envelope("zhixing", "<sql>delete from userdl where userid=1</sql><pad>" + padding + "</pad>"));
     QVERIFY(res);
     QCOMPARE(res->status, 413);
     // Just under the limit is read.
-    std::string fits(1024 * 1024 - 400, 'x');
+    std::string fits(64 * 1024 - 400, 'x');
     res = post("\"http://tempuri.org/addition\"",
                envelope("addition", "<i>1</i><j>1</j><pad>" + fits + "</pad>"));
     QVERIFY(res);
@@ -439,6 +376,7 @@ void tst_ServiceHttp::healthAndReadiness()
 
 void tst_ServiceHttp::insiderPage_data()
 {
+    QTest::addColumn<QString>("signedIn"); // the account whose online record this address holds
     QTest::addColumn<QString>("query");
     QTest::addColumn<int>("status");
     QTest::addColumn<QStringList>("shown");
@@ -447,25 +385,48 @@ void tst_ServiceHttp::insiderPage_data()
     const QString level2 = "内参：银行股分红行情提前启动";
     const QString level3 = "私募观点：二季度关注消费复苏";
     const QString level1 = "一级专享：量化私募调仓";
-    QTest::newRow("level 2") << "userdj=2&username=demo&userpas=demo" << 200 << QStringList{level2, level3}
+    QTest::newRow("level 2") << "demo"
+                             << "userdj=2&username=demo&userpas=demo" << 200 << QStringList{level2, level3}
                              << QStringList{level1};
     QTest::newRow("a level in the address does not raise the account's")
+        << "demo"
         << "userdj=1&username=demo&userpas=demo" << 200 << QStringList{level2, level3} << QStringList{level1};
-    QTest::newRow("level 1") << "userdj=1&username=vip&userpas=vip" << 200 << QStringList{level1, level3}
+    QTest::newRow("level 1") << "vip"
+                             << "userdj=1&username=vip&userpas=vip" << 200 << QStringList{level1, level3}
                              << QStringList{level2};
-    QTest::newRow("encoded name and password") << "userdj=3&username=%6Dember&userpas=me%6Dber" << 200
+    QTest::newRow("level 1, but this address signed in no level-1 account")
+        << "demo"
+        << "userdj=1&username=vip&userpas=vip" << 200 << QStringList{level3} << QStringList{level1, level2};
+    QTest::newRow("encoded name and password") << ""
+                                               << "userdj=3&username=%6Dember&userpas=me%6Dber" << 200
                                                << QStringList{level3} << QStringList{level1, level2};
-    QTest::newRow("wrong password") << "userdj=2&username=demo&userpas=x" << 403 << QStringList{}
+    QTest::newRow("wrong password") << "demo"
+                                    << "userdj=2&username=demo&userpas=x" << 403 << QStringList{}
                                     << QStringList{level1, level2, level3};
-    QTest::newRow("no account") << "userdj=2" << 403 << QStringList{} << QStringList{level1, level2, level3};
+    QTest::newRow("no account") << "demo"
+                                << "userdj=2" << 403 << QStringList{} << QStringList{level1, level2, level3};
 }
 
 void tst_ServiceHttp::insiderPage()
 {
+    QFETCH(QString, signedIn);
     QFETCH(QString, query);
     QFETCH(int, status);
     QFETCH(QStringList, shown);
     QFETCH(QStringList, hidden);
+    QVERIFY(service->execSql("DELETE FROM userdl"));
+    if (!signedIn.isEmpty()) {
+        std::string id = signedIn == "vip" ? "2" : "1", name = signedIn.toStdString();
+        auto proof =
+            post("\"http://tempuri.org/yanzheng\"",
+                 envelope("yanzheng", "<username>" + name + "</username><userpass>" + name + "</userpass>"));
+        QVERIFY(proof && proof->body.find(">true<") != std::string::npos);
+        std::string record = "Insert into userdl(userid,userzh,userpas,userdqsj,userdlsj,userdlip) values(" +
+                             id + ",'" + name + "','" + name + "','2099-12-31',now(),'127.0.0.1' )";
+        auto written =
+            post("\"http://tempuri.org/zhixing\"", envelope("zhixing", "<sql>" + record + "</sql>"));
+        QVERIFY(written && written->body.find(">true<") != std::string::npos);
+    }
     if (service->querySql("SELECT count(*) FROM smnc WHERE XinXiDJ=1").value(0).value(0) == "0")
         QCOMPARE(
             service->runCommand({"publish", "insider", "--title", "一级专享：量化私募调仓", "--level", "1"}),

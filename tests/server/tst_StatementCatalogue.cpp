@@ -88,32 +88,34 @@ void tst_StatementCatalogue::recognised_data()
                                             << "N:2";
     QTest::newRow("today's alerts")
         << "select * from Tuijiangupiao where  datediff(\"d\",nowtime,Date())=0 order by id desc "
-        << "SELECT * FROM Tuijiangupiao WHERE nowtime>=?92"
+        << "SELECT * FROM Tuijiangupiao WHERE (?88<0 OR XinXiDJ=?88) AND nowtime>=?92"
         << "";
     QTest::newRow("latest alerts, tiered")
         << "select top 30 * from Tuijiangupiao where (XinXiDJ=1 or XinXiDJ=3)  order by id desc "
         << "SELECT * FROM Tuijiangupiao WHERE (XinXiDJ=?1 OR XinXiDJ=3) ORDER BY id DESC LIMIT 30"
         << "N:1";
-    QTest::newRow("latest alerts") << "select top 30 * from Tuijiangupiao order by id desc "
-                                   << "SELECT * FROM Tuijiangupiao ORDER BY id DESC LIMIT 30"
-                                   << "";
+    QTest::newRow("latest alerts")
+        << "select top 30 * from Tuijiangupiao order by id desc "
+        << "SELECT * FROM Tuijiangupiao WHERE (?88<0 OR XinXiDJ=?88) ORDER BY id DESC LIMIT 30"
+        << "";
     QTest::newRow("today's news, tiered") << "select * from spzx where (XinXiDJ=3 or XinXiDJ=3) and "
                                              "datediff(\"d\",nowtime,Date())=0 order by id desc "
                                           << "SELECT * FROM spzx WHERE (XinXiDJ=?1"
                                           << "N:3";
     QTest::newRow("today's news")
         << "select * from spzx where  datediff(\"d\",nowtime,Date())=0 order by id desc "
-        << "SELECT * FROM spzx WHERE nowtime>=?92"
+        << "SELECT * FROM spzx WHERE (?88<0 OR XinXiDJ=?88) AND nowtime>=?92"
         << "";
     QTest::newRow("history, tiered")
         << "select * from Tuijiangupiao where (XinXiDJ=2 or XinXiDJ=3) and  nowtime>=#2011-06-09# and "
            "nowtime<=#2011-06-11#    order by id desc "
         << "SELECT * FROM Tuijiangupiao WHERE (XinXiDJ=?1 OR XinXiDJ=3) AND nowtime>=?2"
         << "N:2|D:2011-06-09 00:00:00|D:2011-06-11 00:00:00";
-    QTest::newRow("history, short date form") << "select * from Tuijiangupiao where  nowtime>=#2011/6/9# and "
-                                                 "nowtime<=#2012/2/29#    order by id desc "
-                                              << "SELECT * FROM Tuijiangupiao WHERE nowtime>=?1"
-                                              << "D:2011-06-09 00:00:00|D:2012-02-29 00:00:00";
+    QTest::newRow("history, short date form")
+        << "select * from Tuijiangupiao where  nowtime>=#2011/6/9# and "
+           "nowtime<=#2012/2/29#    order by id desc "
+        << "SELECT * FROM Tuijiangupiao WHERE (?88<0 OR XinXiDJ=?88) AND nowtime>=?1"
+        << "D:2011-06-09 00:00:00|D:2012-02-29 00:00:00";
 }
 
 void tst_StatementCatalogue::recognised()

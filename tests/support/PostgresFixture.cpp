@@ -1,5 +1,7 @@
 #include "PostgresFixture.h"
 
+#include <csignal>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -173,6 +175,38 @@ bool PostgresFixture::stop()
         error_ = QStringLiteral("pg_ctl stop failed: ") + output;
     running_ = !stopped;
     return stopped;
+}
+
+bool PostgresFixture::signalServer(int signal)
+{
+    // The first line of postmaster.pid is the server's process id; its children are the
+    // backends and helpers.
+    QFile pidFile(dataDir_ + QStringLiteral("/postmaster.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly)) {
+        error_ = QStringLiteral("no postmaster.pid");
+        return false;
+    }
+    const QByteArray server = pidFile.readLine().trimmed();
+    QProcess children;
+    children.start(QStringLiteral("pgrep"), {QStringLiteral("-P"), QString::fromLatin1(server)});
+    children.waitForFinished(5000);
+    QList<QByteArray> pids = children.readAllStandardOutput().split('\n');
+    pids.prepend(server);
+    bool all = true;
+    for (const QByteArray &pid : pids)
+        if (!pid.trimmed().isEmpty())
+            all = ::kill(pid_t(pid.trimmed().toLongLong()), signal) == 0 && all;
+    return all;
+}
+
+bool PostgresFixture::freeze()
+{
+    return signalServer(SIGSTOP);
+}
+
+bool PostgresFixture::thaw()
+{
+    return signalServer(SIGCONT);
 }
 
 bool PostgresFixture::isRunning() const

@@ -38,6 +38,10 @@ public:
     // Stops the cluster (fast shutdown: connections are cut) and starts it again.
     bool stop();
     bool start();
+    // Stops (SIGSTOP) or resumes (SIGCONT) the server and every process of it, as a hung
+    // database machine would: connections stay open, nothing answers.
+    bool freeze();
+    bool thaw();
 
     bool execSql(const QString &uri, const QString &sql) const;
     QList<QStringList> querySql(const QString &uri, const QString &sql) const;
@@ -45,6 +49,7 @@ public:
 private:
     bool init();
     void watchForCrash();
+    bool signalServer(int signal);
     int runAsOwner(const QString &program, const QStringList &args, QString *output = nullptr) const;
 
     QTemporaryDir dir_;
