@@ -4,6 +4,7 @@
 #include "ChangeCounters.h"
 #include "ClientStatements.h"
 #include "PostgresFixture.h"
+#include "RawConnection.h"
 #include "ServiceClient.h"
 #include "ServiceFixture.h"
 
@@ -11,6 +12,9 @@
 
 #include <QTest>
 
+#include <QElapsedTimer>
+
+#include <future>
 #include <memory>
 
 namespace {
@@ -67,6 +71,22 @@ int getStatus(const ServiceFixture &service, const char *path)
     return res ? res->status : -1;
 }
 
+// One login (yanzheng) from source, through a connection of its own: the status and the body.
+std::pair<int, QByteArray> rawLogin(const ServiceFixture &service, const char *source)
+{
+    const QByteArray body = "<?xml version=\"1.0\" encoding=\"utf-8\"?><soap:Envelope "
+                            "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body><yanzheng "
+                            "xmlns=\"http://tempuri.org/\"><username>demo</username><userpass>demo</userpass>"
+                            "</yanzheng></soap:Body></soap:Envelope>";
+    const QByteArray answer = RawConnection::exchange(
+        service.port(), source,
+        "POST /WebService.asmx HTTP/1.1\r\nHost: x\r\nContent-Type: text/xml; charset=utf-8\r\nSOAPAction: "
+        "\"http://tempuri.org/yanzheng\"\r\nContent-Length: " +
+            QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body,
+        20000);
+    return {answer.mid(9, 3).toInt(), answer};
+}
+
 } // namespace
 
 class tst_SharedStore : public QObject
@@ -79,6 +99,8 @@ private slots:
     void publishedItemCountedByTheOther();
     void otherInstanceServesWhenOneIsLost();
     void databaseRestartWhileServing();
+    void loginsThroughAnOutage();
+    void frozenDatabaseLeavesOtherAnswersQuick();
 
 private:
     std::unique_ptr<ServiceFixture> a, b;
@@ -171,13 +193,83 @@ void tst_SharedStore::databaseRestartWhileServing()
     for (int i = 0; i < 20; ++i) {
         for (ServiceFixture *service : {a.get(), b.get()}) {
             const auto after = rawCounters(*service);
-            QCOMPARE(after.first, 200);
+            QVERIFY2(after.first == 200, qPrintable(service->serverLog().right(1500)));
             QCOMPARE(after.second, before.second);
         }
     }
     QCOMPARE(proxy(*b)->yanzheng("demo", "demo"), QStringLiteral("true"));
     QCOMPARE(getStatus(*a, "/readyz"), 200);
     QVERIFY(a->isRunning() && b->isRunning());
+}
+
+void tst_SharedStore::loginsThroughAnOutage()
+{
+    // Logins and the insider page while the database is stopped: faults and error pages, never
+    // the end of the process. An instance started meanwhile starts and serves when it is back.
+    PostgresFixture &cluster = PostgresFixture::shared();
+    QVERIFY2(cluster.stop(), qPrintable(cluster.errorString()));
+    ServiceFixture startedWhileDown(*a, {});
+    QVERIFY2(startedWhileDown.isRunning(), qPrintable(startedWhileDown.errorString()));
+    const char *sources[] = {"127.0.0.41", "127.0.0.42", "127.0.0.43"};
+    for (const char *source : sources) {
+        for (ServiceFixture *service : {a.get(), &startedWhileDown}) {
+            const auto login = rawLogin(*service, source);
+            QCOMPARE(login.first, 500);
+            QVERIFY2(login.second.contains("soap:Server"), login.second.constData());
+            // What the database said stays in the log.
+            QVERIFY2(!login.second.contains("Connection refused") && !login.second.contains("socket"),
+                     login.second.constData());
+        }
+        httplib::Client page("127.0.0.1", a->port());
+        page.set_read_timeout(20, 0);
+        auto res = page.Get("/GongGaoXinXi.aspx?username=demo&userpas=demo");
+        QVERIFY(res);
+        QCOMPARE(res->status, 503);
+    }
+    QVERIFY(a->isRunning() && startedWhileDown.isRunning());
+
+    QVERIFY2(cluster.start(), qPrintable(cluster.errorString()));
+    for (ServiceFixture *service : {a.get(), &startedWhileDown}) {
+        const auto login = rawLogin(*service, "127.0.0.44");
+        QCOMPARE(login.first, 200);
+        QVERIFY2(login.second.contains("<yanzhengResult>true</yanzhengResult>"), login.second.constData());
+    }
+    QCOMPARE(startedWhileDown.stop(), 0);
+}
+
+void tst_SharedStore::frozenDatabaseLeavesOtherAnswersQuick()
+{
+    // A database that hangs (stopped, connections open) must not hold up answers that need
+    // none of it, and calls that need it get a fault by the service's own deadline.
+    PostgresFixture &cluster = PostgresFixture::shared();
+    QCOMPARE(rawCounters(*a).first, 200);
+    QVERIFY2(cluster.freeze(), qPrintable(cluster.errorString()));
+    auto login = std::async(std::launch::async, [&] { return rawLogin(*a, "127.0.0.45"); });
+    auto counting = std::async(std::launch::async, [&] { return rawCounters(*a); });
+    QElapsedTimer quick;
+    httplib::Client plain("127.0.0.1", a->port());
+    plain.set_read_timeout(20, 0);
+    for (int i = 0; i < 5; ++i) {
+        quick.start();
+        auto res = plain.Get("/IP.aspx");
+        QVERIFY(res);
+        QCOMPARE(res->status, 200);
+        // Far below the database deadline: these answers never wait for the database.
+        QVERIFY2(quick.elapsed() < 2000, qPrintable(QString::number(quick.elapsed())));
+    }
+    QElapsedTimer waited;
+    waited.start();
+    const auto loginAnswer = login.get();
+    const auto countersAnswer = counting.get();
+    QVERIFY(cluster.thaw());
+    QCOMPARE(loginAnswer.first, 500);
+    QVERIFY2(loginAnswer.second.contains("soap:Server"), loginAnswer.second.constData());
+    QCOMPARE(countersAnswer.first, 500);
+    // Answered by the deadline, not by the end of the freeze (the test held it until both came).
+    QVERIFY2(waited.elapsed() < 15000, qPrintable(QString::number(waited.elapsed())));
+    // Thawed: the service carries on.
+    QTRY_COMPARE_WITH_TIMEOUT(rawCounters(*a).first, 200, 15000);
+    QVERIFY(a->isRunning());
 }
 
 QTEST_GUILESS_MAIN(tst_SharedStore)

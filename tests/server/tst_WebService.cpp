@@ -110,6 +110,10 @@ private slots:
     void countersFollowTiering();
     void newestTitleIsOneItem_data();
     void newestTitleIsOneItem();
+    void endedSubscriptionIsServedAsPublic();
+    void holdingEndsAWeekAfterTheSignIn_data();
+    void holdingEndsAWeekAfterTheSignIn();
+    void countersKeptOnlyForReadableLevels();
 
 private:
     std::unique_ptr<WebServiceSoap> proxy() const
@@ -753,6 +757,58 @@ void tst_WebService::newestTitleIsOneItem()
         items[i].toInt(&ok);
         QVERIFY2(ok, qPrintable(QString::number(i) + ": " + items[i]));
     }
+}
+
+void tst_WebService::endedSubscriptionIsServedAsPublic()
+{
+    // vip (level 1) paid until 2000: signs in, as the public level, and reads no paid item.
+    QVERIFY(service->execSql("UPDATE UserTable SET reachtime='2000-01-01 00:00:00' WHERE username='vip'"));
+    QCOMPARE(proxy()->yanzheng("vip", "vip"), QStringLiteral("true"));
+    const QString account = proxy()->hqdlyhxx("vip", "vip");
+    QCOMPARE(column(account, "UserDJ"), QStringList({"3"}));
+    QCOMPARE(column(account, "reachtime").value(0).left(10), QStringLiteral("2000-01-01"));
+    QCOMPARE(proxy()->zhixing(onlineInsert("2", "vip", "vip", "2000-01-01", "127.0.0.1")),
+             QStringLiteral("true"));
+    QCOMPARE(column(proxy()->hqsametable(latestAlerts("1")), "id").join(','), QStringLiteral("5,4,1"));
+    QCOMPARE(counters(1), counters(3));
+}
+
+void tst_WebService::holdingEndsAWeekAfterTheSignIn_data()
+{
+    QTest::addColumn<int>("signedInDaysAgo");
+    QTest::addColumn<bool>("held");
+    QTest::newRow("today") << 0 << true;
+    QTest::newRow("six days ago") << 6 << true;
+    QTest::newRow("eight days ago") << 8 << false;
+}
+
+void tst_WebService::holdingEndsAWeekAfterTheSignIn()
+{
+    QFETCH(int, signedInDaysAgo);
+    QFETCH(bool, held);
+    signIn("2", "vip");
+    const QString then =
+        QDateTime::currentDateTime().addDays(-signedInDaysAgo).toString("yyyy-MM-dd hh:mm:ss");
+    QVERIFY(service->execSql("UPDATE userdl SET userdlsj='" + then + "' WHERE userid=2"));
+    // An address that held the record once (a dynamic address now someone else's) reads no
+    // paid items and changes no password once the holding ended.
+    QCOMPARE(column(proxy()->hqsametable(latestAlerts("1")), "id").join(','),
+             held ? QStringLiteral("7,5,4,3,1") : QStringLiteral("5,4,1"));
+    QCOMPARE(proxy()->zhixing("update UserTable set userpas= 'neu' where id=2"),
+             held ? QStringLiteral("true") : QStringLiteral("false"));
+    QCOMPARE(proxy()->yanzheng("vip", "neu"), held ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+void tst_WebService::countersKeptOnlyForReadableLevels()
+{
+    // Any level asked by a caller that holds none is answered as the public level, so the
+    // answers kept per level cannot grow with the levels strangers ask for.
+    const QStringList publicCounters = counters(3);
+    for (int level : {1, 2, 4, 99, -7, 2147483647})
+        QCOMPARE(counters(level), publicCounters);
+    signIn();
+    QVERIFY(counters(2) != publicCounters);
+    QCOMPARE(counters(1), publicCounters);
 }
 
 QTEST_GUILESS_MAIN(tst_WebService)

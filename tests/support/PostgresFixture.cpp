@@ -193,9 +193,14 @@ bool PostgresFixture::signalServer(int signal)
     QList<QByteArray> pids = children.readAllStandardOutput().split('\n');
     pids.prepend(server);
     bool all = true;
-    for (const QByteArray &pid : pids)
-        if (!pid.trimmed().isEmpty())
-            all = ::kill(pid_t(pid.trimmed().toLongLong()), signal) == 0 && all;
+    for (const QByteArray &pid : pids) {
+        if (pid.trimmed().isEmpty())
+            continue;
+        if (::kill(pid_t(pid.trimmed().toLongLong()), signal) != 0) {
+            error_ = QStringLiteral("cannot signal process ") + QString::fromLatin1(pid.trimmed());
+            all = false;
+        }
+    }
     return all;
 }
 
