@@ -55,6 +55,7 @@ private slots:
 
     void freshServiceSignsIn();
     void loginWithBlanksAroundName();
+    void endedSubscriptionSignsInAsPublicLevel();
     void refusedLogin_data();
     void refusedLogin();
     void secondLoginUpdatesOnlineRow();
@@ -346,6 +347,23 @@ void tst_TFrmLogin::loginWithBlanksAroundName()
     QCOMPARE(online.first().at(1), QStringLiteral("demo"));
     QVERIFY(online.first().at(2).startsWith(QStringLiteral("2099-12-31")));
     QCOMPARE(online.first().at(3), QStringLiteral("127.0.0.1"));
+}
+
+void tst_TFrmLogin::endedSubscriptionSignsInAsPublicLevel()
+{
+    // An account paid until 2000: it signs in, as the public level, and the client shows the
+    // date its subscription ended.
+    QVERIFY(m_service->execSql(
+        QStringLiteral("UPDATE UserTable SET reachtime='2000-01-01 00:00:00' WHERE username='vip'")));
+    auto window = createLogin();
+    QVERIFY(login(*window, QStringLiteral("vip"), QStringLiteral("vip")));
+    QCOMPARE(m_boxes->count(), 0);
+    QVERIFY(!window->isVisible());
+    QCOMPARE(UnitGlouble.UserName, QStringLiteral("vip"));
+    QCOMPARE(UnitGlouble.UserLevel, QStringLiteral("3"));
+    QCOMPARE(UnitGlouble.ExpiryDate, QStringLiteral("2000-01-01"));
+    QVERIFY(m_service->execSql(
+        QStringLiteral("UPDATE UserTable SET reachtime='2099-12-31 00:00:00' WHERE username='vip'")));
 }
 
 void tst_TFrmLogin::refusedLogin_data()
