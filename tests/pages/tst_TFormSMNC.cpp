@@ -90,6 +90,8 @@ void tst_TFormSMNC::init()
     m_client = std::make_unique<ClientServiceFixture>();
     QVERIFY2(m_client->isReady(), qPrintable(m_client->errorString()));
     m_service = &m_client->service();
+    // Paid levels are shown only to an address that holds a signed-in account of that level.
+    QVERIFY(m_service->holdOnlineRecords());
     m_boxes = &m_client->boxes();
     m_host = std::make_unique<QWidget>();
     m_host->resize(801, 547);
@@ -252,6 +254,8 @@ void tst_TFormSMNC::fills()
     QFETCH(QStringList, newsTypes);
     UnitGlouble.UserTiering = tiering;
     UnitGlouble.UserLevel = level;
+    QVERIFY(m_service->execSql(tiering ? u"UPDATE Sys_pz SET yhqyhyfj=TRUE"_qs
+                                       : u"UPDATE Sys_pz SET yhqyhyfj=FALSE"_qs));
 
     TFormSMNC *page = openPage();
     QCOMPARE(page->StringGrid1->rowCount(), todayCodes.size() + 1);
@@ -361,6 +365,8 @@ void tst_TFormSMNC::history()
     publishStock(u"999001"_qs, day(-1) + u" 00:00:00"_qs);
     publishStock(u"999002"_qs, day(-1) + u" 00:00:01"_qs, 1);
     UnitGlouble.UserTiering = tiering;
+    QVERIFY(m_service->execSql(tiering ? u"UPDATE Sys_pz SET yhqyhyfj=TRUE"_qs
+                                       : u"UPDATE Sys_pz SET yhqyhyfj=FALSE"_qs));
 
     TFormSMNC *page = openPage();
     page->DateTimePicker1->setDate(QDate::currentDate().addDays(from));

@@ -236,6 +236,8 @@ void tst_WebPages::initTestCase()
 {
     m_client = std::make_unique<ClientServiceFixture>();
     QVERIFY2(m_client->isReady(), qPrintable(m_client->errorString()));
+    // Paid levels are shown only to an address that holds a signed-in account of that level.
+    QVERIFY(m_client->service().holdOnlineRecords());
 }
 
 void tst_WebPages::init()

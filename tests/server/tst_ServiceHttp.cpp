@@ -328,6 +328,11 @@ void tst_ServiceHttp::helpPageAndWsdl()
     const QString wsdl = text(res->body);
     QVERIFY(wsdl.contains("targetNamespace=\"http://tempuri.org/\""));
     QVERIFY(wsdl.contains("<soap:address location=\"" + service->endpoint() + "\" />"));
+    // The address is the service's own, whatever Host a caller names.
+    auto forged = client->Get("/WebService.asmx?wsdl", {{"Host", "attacker.example"}});
+    QVERIFY(forged);
+    QVERIFY(text(forged->body).contains("<soap:address location=\"" + service->endpoint() + "\" />"));
+    QVERIFY(!text(forged->body).contains("attacker.example"));
     for (const QString &op : operations) {
         QVERIFY2(wsdl.contains("<soap:operation soapAction=\"http://tempuri.org/" + op +
                                "\" style=\"document\" />"),

@@ -29,6 +29,8 @@ class tst_StatementCatalogue : public QObject
     Q_OBJECT
 
 private slots:
+    void passwordWritesAuthorisedBeforeHashing();
+    void rowsBounded();
     void recognised_data();
     void recognised();
     void refused_data();
@@ -191,6 +193,32 @@ void tst_StatementCatalogue::everyEntryHasOperations()
         const QString sql = QString::fromLatin1(entry.sql);
         if (sql.contains("UserTable") || sql.contains("userdl") || sql.contains("NewUser"))
             QVERIFY2(!(entry.operations & StatementCatalogue::Rows), entry.pattern);
+    }
+}
+
+void tst_StatementCatalogue::passwordWritesAuthorisedBeforeHashing()
+{
+    // Every statement that stores a password says who may make it, so that a refused write
+    // is answered before any hashing is spent on it.
+    int passwordWrites = 0;
+    for (const auto &entry : StatementCatalogue::entries()) {
+        if (!QByteArray(entry.pattern).contains("{P}"))
+            continue;
+        ++passwordWrites;
+        QVERIFY2(entry.allowedIf != nullptr, entry.pattern);
+    }
+    QCOMPARE(passwordWrites, 4); // the online record twice, the password change, the sign-up
+}
+
+void tst_StatementCatalogue::rowsBounded()
+{
+    for (const auto &entry : StatementCatalogue::entries()) {
+        if (!(entry.operations & StatementCatalogue::Rows))
+            continue;
+        const QByteArray sql(entry.sql);
+        QVERIFY2(sql.endsWith(" LIMIT " + QByteArray::number(StatementCatalogue::maxRows)) ||
+                     sql.endsWith(" LIMIT 30"),
+                 entry.sql);
     }
 }
 

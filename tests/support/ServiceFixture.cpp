@@ -2,6 +2,7 @@
 
 #include "PostgresFixture.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
@@ -189,6 +190,17 @@ int ServiceFixture::runCommandWithInput(const QStringList &args, const QByteArra
 bool ServiceFixture::onPostgres()
 {
     return qgetenv("STOCK_ALERT_TEST_STORE") == "postgresql";
+}
+
+bool ServiceFixture::holdOnlineRecords(const QString &address) const
+{
+    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    return execSql(QStringLiteral("DELETE FROM userdl")) &&
+           execSql(
+               QStringLiteral("INSERT INTO userdl(userid, userzh, userdqsj, userdlsj, userdlip, holderip) "
+                              "SELECT id, username, reachtime, '") +
+               now + QStringLiteral("', '") + address + QStringLiteral("', '") + address +
+               QStringLiteral("' FROM UserTable"));
 }
 
 bool ServiceFixture::execSql(const QString &sql) const

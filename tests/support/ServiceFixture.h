@@ -84,6 +84,10 @@ public:
     // The same with input written to its standard input (a password, one line).
     int runCommandWithInput(const QStringList &args, const QByteArray &input,
                             QString *output = nullptr) const;
+    // Makes the address hold every account's online record, signed in now, as signed-in
+    // clients there would: the service then shows that address every paid level and takes
+    // its account writes. (Tests that set the client's level themselves need this.)
+    bool holdOnlineRecords(const QString &address = QStringLiteral("127.0.0.1")) const;
     // Raw SQL on the database, for states the service itself never makes.
     bool execSql(const QString &sql) const;
     // Rows of a query, each value as text (NULL as an empty string).
