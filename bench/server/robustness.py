@@ -10,8 +10,18 @@ Loopback only: the peers are different addresses of 127.0.0.0/8, all on this mac
    every 50 ms on a new connection. Prints the latency percentiles of those calls.
 2. Header flood: 32 connections in parallel each send a request head of 1,000,000 small
    fields; prints their answers and the service's resident memory during and after.
-3. A body over 1 MiB announced and never sent: prints how soon the 413 comes.
-Exits 1 when p99 > 100 ms, a flood request is not refused, or the memory passes 100 MB.
+3. A body over the cap announced and never sent: prints how soon the 413 comes.
+4. Attacks while 127.0.0.2 polls every 50 ms; for each, the polls' p99 and the service's
+   resident memory before, at most during, and 3 s after:
+   - crafted envelopes: 8 connections at once from 127.0.0.20 sending the largest body the
+     service takes, packed with attributes and prefixed elements;
+   - hashing load: 50 anonymous password changes and 50 sign-ups a second, from 127.0.0.30-39;
+   - many addresses: 2,560 idle connections from 40 addresses (64 each, the per-address cap);
+   - body budget: 600 connections from 60 addresses each sending a 60 KB body but its last
+     byte, held open.
+Exits 1 when p99 > 100 ms in phase 1 or > 50 ms in phase 4, a flood request is not
+refused, or the memory passes its target (100 MB in phase 2; in phase 4 a peak of 150 MB
+and an after within 20 MB of before).
 """
 import socket
 import sys
@@ -174,8 +184,157 @@ def announced_body_phase():
     return status.startswith('HTTP/1.1 413')
 
 
+def soap_call(operation, inner):
+    body = ('<?xml version="1.0" encoding="utf-8"?><soap:Envelope '
+            'xmlns:soap="http://schemas.xmlsoap.org/soap/envelope/"><soap:Body><%s xmlns="http://tempuri.org/">%s'
+            '</%s></soap:Body></soap:Envelope>' % (operation, inner, operation)).encode()
+    return (b'POST /WebService.asmx HTTP/1.1\r\nHost: x\r\nContent-Type: text/xml; charset="utf-8"\r\n'
+            b'SOAPAction: "http://tempuri.org/' + operation.encode() + b'"\r\nContent-Length: ' +
+            str(len(body)).encode() + b'\r\nConnection: close\r\n\r\n' + body)
+
+
+def exchange(source, request, timeout=10.0):
+    try:
+        s = connect(source, timeout)
+        s.sendall(request)
+        answer = read_answer(s)
+        s.close()
+        return answer.split(b'\r\n', 1)[0].decode('latin-1')
+    except OSError as error:
+        return 'error: %s' % error
+
+
+def crafted_envelope():
+    # Just under the 64 KiB body cap: as many attributes on the envelope and prefixed elements
+    # in the call as fit, the shape that once made namespace lookup quadratic.
+    attributes = ''.join(' xmlns:n%d="urn:n%d"' % (i, i) for i in range(1200))
+    elements = '<p:x xmlns:p="urn:p"/>' * 1200
+    body = ('<?xml version="1.0" encoding="utf-8"?><soap:Envelope '
+            'xmlns:soap="http://schemas.xmlsoap.org/soap/envelope/"%s><soap:Body><ifchangetable '
+            'xmlns="http://tempuri.org/"><userdj>3</userdj>%s</ifchangetable></soap:Body></soap:Envelope>'
+            % (attributes, elements)).encode()
+    body = body[:64 * 1024 - 1] if len(body) >= 64 * 1024 else body
+    return (b'POST /WebService.asmx HTTP/1.1\r\nHost: x\r\nContent-Type: text/xml; charset="utf-8"\r\n'
+            b'SOAPAction: "http://tempuri.org/ifchangetable"\r\nContent-Length: ' + str(len(body)).encode() +
+            b'\r\nConnection: close\r\n\r\n' + body)
+
+
+def crafted_attack(stop, answers):
+    request = crafted_envelope()
+
+    def sender():
+        while not stop.is_set():
+            status = exchange('127.0.0.20', request, 30.0)
+            answers[status] = answers.get(status, 0) + 1
+    threads = [threading.Thread(target=sender, daemon=True) for _ in range(8)]
+    for thread in threads:
+        thread.start()
+    return threads
+
+
+def hashing_attack(stop, answers):
+    def sender(kind):
+        n = 0
+        while not stop.is_set():
+            n += 1
+            source = '127.0.0.%d' % (30 + n % 10)
+            if kind == 'password':
+                request = soap_call('zhixing', '<sql>update UserTable set userpas= \'guess%d\' where id=1</sql>' % n)
+            else:
+                request = soap_call('zhixing', "<sql>insert into NewUser (usetrname, zcmm, zhucetime, shouji) "
+                                    "values ('bench%d', 'secret%d', date(), '13800000000')</sql>" % (n, n))
+            status = exchange(source, request)
+            answers[status] = answers.get(status, 0) + 1
+            stop.wait(0.02)  # about 50 a second for each kind
+    threads = [threading.Thread(target=sender, args=(kind,), daemon=True) for kind in ('password', 'sign-up')]
+    for thread in threads:
+        thread.start()
+    return threads
+
+
+def held_connections(stop, answers, addresses, each, first, request_head, body=b''):
+    held = []
+
+    def opener(address):
+        for _ in range(each):
+            if stop.is_set():
+                return
+            try:
+                s = connect(address)
+                s.sendall(request_head + body)
+                held.append(s)
+                answers['held'] = answers.get('held', 0) + 1
+            except OSError:
+                answers['refused'] = answers.get('refused', 0) + 1
+
+    threads = [threading.Thread(target=opener, args=('127.0.0.%d' % (first + a),), daemon=True)
+               for a in range(addresses)]
+    for thread in threads:
+        thread.start()
+
+    def closer():
+        stop.wait()
+        for s in held:
+            s.close()
+    keeper = threading.Thread(target=closer, daemon=True)
+    keeper.start()
+    return threads + [keeper]
+
+
+def many_addresses_attack(stop, answers):
+    return held_connections(stop, answers, 40, 64, 100, b'GET /IP.aspx HTTP/1.1\r\nHost: x\r\n')
+
+
+def body_budget_attack(stop, answers):
+    body = b'<' * 60000
+    head = (b'POST /WebService.asmx HTTP/1.1\r\nHost: x\r\nContent-Type: text/xml\r\n'
+            b'SOAPAction: "http://tempuri.org/ifchangetable"\r\nContent-Length: ' +
+            str(len(body) + 1).encode() + b'\r\n\r\n')
+    return held_connections(stop, answers, 60, 10, 150, head, body)
+
+
+def attack_phase(name, attack, seconds):
+    before = rss_mb()
+    stop = threading.Event()
+    answers = {}
+    threads = attack(stop, answers)
+    latencies, failures, peak = [], 0, before
+    started = time.monotonic()
+    while time.monotonic() - started < seconds:
+        t0 = time.monotonic()
+        ok = exchange('127.0.0.2', CALL).startswith('HTTP/1.1 200')
+        ms = (time.monotonic() - t0) * 1000.0
+        if ok:
+            latencies.append(ms)
+        else:
+            failures += 1
+        peak = max(peak, rss_mb())
+        time.sleep(0.05)
+    stop.set()
+    for thread in threads:
+        thread.join(35.0)
+    time.sleep(3.0)
+    after = rss_mb()
+    p99 = percentile(latencies, 99) if latencies else float('inf')
+    print('%s, %.0f s' % (name, seconds))
+    print('  attack answers: %s' % ', '.join('%d x %s' % (n, s) for s, n in sorted(answers.items())))
+    print('  polls from 127.0.0.2: %d, %d failed, p50 %.1f ms, p99 %.1f ms   (target p99 <= 50 ms)'
+          % (len(latencies), failures, percentile(latencies, 50) if latencies else 0, p99))
+    print('  resident memory: %.1f MB before, %.1f MB at most, %.1f MB 3 s after   '
+          '(target peak <= 150 MB, after within 20 MB)' % (before, peak, after))
+    return p99 <= 50.0 and failures == 0 and peak <= 150.0 and after - before <= 20.0
+
+
 ok = slow_peers_phase()
 ok = header_flood_phase() and ok
 ok = announced_body_phase() and ok
+attack_seconds = max(10.0, SECONDS / 2)
+ok = attack_phase('crafted envelopes: 8 at once from 127.0.0.20', crafted_attack, attack_seconds) and ok
+ok = attack_phase('hashing load: 50 password changes and 50 sign-ups a second', hashing_attack,
+                  attack_seconds) and ok
+ok = attack_phase('many addresses: 64 idle connections from each of 40 addresses', many_addresses_attack,
+                  attack_seconds) and ok
+ok = attack_phase('body budget: 600 bodies of 60 KB held one byte short, from 60 addresses',
+                  body_budget_attack, attack_seconds) and ok
 print('robustness: %s' % ('PASS' if ok else 'FAIL'))
 sys.exit(0 if ok else 1)

@@ -358,9 +358,11 @@ bool PostgresConnection::usable()
     if (abandoned_)
         return false;
     // An idle connection learns of a server that went away (restart, failover) only by
-    // reading: the server's goodbye or the closed socket turns the status bad here, before a
-    // request is sent on it. libpq's socket does not block.
-    if (PQstatus(conn_) != CONNECTION_OK)
-        return false;
-    return PQconsumeInput(conn_) == 1 && PQstatus(conn_) == CONNECTION_OK;
+    // reading, before a request is sent on it. A server that shut down sent its goodbye and
+    // then closed: one read takes the goodbye and leaves the status good, the next meets the
+    // end of the stream. libpq's socket does not block, so reads of nothing are cheap.
+    for (int read = 0; read < 2; ++read)
+        if (PQstatus(conn_) != CONNECTION_OK || PQconsumeInput(conn_) != 1)
+            return false;
+    return PQstatus(conn_) == CONNECTION_OK;
 }
