@@ -118,18 +118,19 @@ class ConsoleInBrowser(unittest.TestCase):
 
     def test_3_publish_stock_alert_changes_counters(self):
         self.sign_in()
-        before = soap(self.site, "ifchangetable", {"userdj": "2"})
+        # Level 3: the public level, which this address reads without holding a subscriber's record.
+        before = soap(self.site, "ifchangetable", {"userdj": "3"})
         self.open("/publish?stream=stock")
         form = {"gupiaodaima": "600000", "jg": "浦发银行", "czfs": "买入", "czly": "<b>突破</b> & 放量"}
         for name, value in form.items():
             self.browser.find_element(By.ID, name).send_keys(value)
-        Select(self.browser.find_element(By.NAME, "level")).select_by_value("2")
+        Select(self.browser.find_element(By.NAME, "level")).select_by_value("3")
         preview = self.browser.find_element(By.ID, "toast-text").text
         self.assertIn("股票代码：600000", preview)
         self.assertIn("操作方式：买入", preview)
         self.submit(self.browser.find_element(By.ID, "publish-button"))
         self.assertIn("已发布，编号 8", self.browser.find_element(By.ID, "message").text)
-        after = soap(self.site, "ifchangetable", {"userdj": "2"})
+        after = soap(self.site, "ifchangetable", {"userdj": "3"})
         self.assertNotEqual(before, after)
         self.assertEqual(int(after.split(",")[0]), int(before.split(",")[0]) + 1)
         # The reason is shown as the text it is, not as markup.
