@@ -65,7 +65,7 @@ void tst_LoginElsewhereCheck::answer()
     QSignalSpy elsewhere(&check, &LoginElsewhereCheck::signedInElsewhere);
     check.start(UnitGlouble.UserId,
                 ownStamp ? UnitGlouble.LoginStamp : QStringLiteral("2000-01-01 00:00:00"));
-    QVERIFY(check.isRunning());
+    // The answer may come before a look at isRunning() would: only the outcome is checked.
     QTRY_VERIFY_WITH_TIMEOUT(applied.count() + elsewhere.count() == 1, Bound);
     QCOMPARE(applied.count(), ownStamp ? 1 : 0);
     QCOMPARE(elsewhere.count(), ownStamp ? 0 : 1);
