@@ -4,26 +4,53 @@
 #include "cli/PasswordInput.h"
 #include "cli/ServeCommand.h"
 #include "cli/StreamOptions.h"
+#include "cli/TerminalText.h"
 #include "service/ConfigurationCatalogue.h"
 #include "service/PublishDesk.h"
+#include "store/CopySource.h"
 #include "store/DateTimeText.h"
 #include "store/OperatorAccounts.h"
 #include "store/Store.h"
 #include "store/StoredConfiguration.h"
 #include "store/Stream.h"
 
+#include <filesystem>
 #include <iostream>
 #include <set>
 
 namespace {
 
 const std::set<std::string> flags = {"--demo", "--quiet"};
-const std::set<std::string> valued = {
-    "--db",   "--listen",   "--demo-feed", "--threads",  "--code",          "--name",
-    "--op",   "--reason",   "--level",     "--type",     "--text",          "--title",
-    "--body", "--time",     "--until",     "--password", "--trusted-proxy", "--max-connections-per-address",
-    "--from", "--tls-cert", "--tls-key",   "--to",       "--admin-listen",  "--log-format",
-    "--public-url", "--max-pending-applications"};
+const std::set<std::string> valued = {"--db",
+                                      "--listen",
+                                      "--demo-feed",
+                                      "--threads",
+                                      "--code",
+                                      "--name",
+                                      "--op",
+                                      "--reason",
+                                      "--level",
+                                      "--type",
+                                      "--text",
+                                      "--title",
+                                      "--body",
+                                      "--time",
+                                      "--until",
+                                      "--password",
+                                      "--password-file",
+                                      "--trusted-proxy",
+                                      "--max-connections-per-address",
+                                      "--from",
+                                      "--tls-cert",
+                                      "--tls-key",
+                                      "--to",
+                                      "--admin-listen",
+                                      "--log-format",
+                                      "--public-url",
+                                      "--max-pending-applications"};
+
+// The exit status of a copy that left rows out (each named on standard error).
+constexpr int copiedWithRowsLeftOut = 3;
 
 std::string option(const OperatorCommands::Arguments &a, const std::string &name,
                    const std::string &fallback = {})
@@ -72,15 +99,25 @@ std::string untilDate(const OperatorCommands::Arguments &a)
     return option(a, "--until", DateTimeText::midnight(365).substr(0, 10));
 }
 
-// A password from the command line, or else one line of standard input (keeps it out of
-// the process list).
-std::string password(const OperatorCommands::Arguments &a, size_t position)
+// A password stands on the command line (a word after the account's name, or --password):
+// refused before anything is done, since the process list has shown it already.
+void refuseCommandLinePassword(const OperatorCommands::Arguments &a, size_t position)
 {
-    if (a.words.size() > position)
-        return a.words[position];
-    if (a.options.count("--password"))
-        return a.options.at("--password");
-    return PasswordInput::readLine(std::cerr);
+    if (a.words.size() > position || a.options.count("--password"))
+        throw std::runtime_error("a password on the command line shows in the process list: give it as one "
+                                 "line on standard input or in a file named by --password-file FILE");
+}
+
+std::string password(const OperatorCommands::Arguments &a)
+{
+    auto file = a.options.find("--password-file");
+    return PasswordInput::read(file == a.options.end() ? std::nullopt : std::optional(file->second),
+                               std::cerr);
+}
+
+std::string shown(const std::string &text)
+{
+    return TerminalText::shown(text);
 }
 
 std::vector<std::pair<std::string, std::string>> streamColumns(const Stream &stream,
@@ -112,7 +149,7 @@ int publish(const OperatorCommands::Arguments &a, std::ostream &out)
     int itemLevel = level(a);
     auto store = Store::open(database(a));
     auto id = PublishDesk(*store).publish(stream, streamColumns(stream, a), itemLevel);
-    out << "published " << a.words[1] << " " << id << "\n";
+    out << "published " << shown(a.words[1]) << " " << id << "\n";
     return 0;
 }
 
@@ -127,7 +164,7 @@ int revise(const OperatorCommands::Arguments &a, std::ostream &out)
         newLevel = level(a);
     auto store = Store::open(database(a));
     PublishDesk(*store).revise(stream, id, streamColumns(stream, a), newLevel);
-    out << "revised " << a.words[1] << " " << id << "\n";
+    out << "revised " << shown(a.words[1]) << " " << id << "\n";
     return 0;
 }
 
@@ -135,7 +172,7 @@ void printRows(const std::vector<SqlRow> &rows, std::ostream &out)
 {
     for (const SqlRow &row : rows) {
         for (size_t i = 0; i < row.size(); ++i)
-            out << (i ? "\t" : "") << sqlValueText(row[i].value);
+            out << (i ? "\t" : "") << shown(sqlValueText(row[i].value));
         out << "\n";
     }
 }
@@ -143,6 +180,8 @@ void printRows(const std::vector<SqlRow> &rows, std::ostream &out)
 int user(const OperatorCommands::Arguments &a, std::ostream &out)
 {
     std::string sub = a.words.size() > 1 ? a.words[1] : "";
+    if (sub == "add" || sub == "passwd")
+        refuseCommandLinePassword(a, 3);
     if (sub == "add")
         level(a); // a wrong level is refused before a password is asked for
     auto store = Store::open(database(a));
@@ -155,14 +194,14 @@ int user(const OperatorCommands::Arguments &a, std::ostream &out)
         throw std::runtime_error("user " + sub + " needs a user name");
     const std::string &name = a.words[2];
     if (sub == "add") {
-        auto id = store->addUser(name, password(a, 3), level(a), untilDate(a));
-        out << "added user " << name << " (id " << id << ")\n";
+        auto id = store->addUser(name, password(a), level(a), untilDate(a));
+        out << "added user " << shown(name) << " (id " << id << ")\n";
     } else if (sub == "remove") {
         store->removeUser(name);
-        out << "removed user " << name << "\n";
+        out << "removed user " << shown(name) << "\n";
     } else if (sub == "passwd") {
-        store->setPassword(name, password(a, 3));
-        out << "changed the password of " << name << "\n";
+        store->setPassword(name, password(a));
+        out << "changed the password of " << shown(name) << "\n";
     } else
         throw std::runtime_error("user: add, list, remove or passwd");
     return 0;
@@ -179,12 +218,12 @@ int applications(const OperatorCommands::Arguments &a, std::ostream &out)
     }
     if (sub == "approve" && a.words.size() > 2) {
         auto id = store->approveApplication(a.words[2], level(a), untilDate(a));
-        out << "approved " << a.words[2] << " (id " << id << ")\n";
+        out << "approved " << shown(a.words[2]) << " (id " << id << ")\n";
         return 0;
     }
     if (sub == "reject" && a.words.size() > 2) {
         store->rejectApplication(a.words[2]);
-        out << "rejected " << a.words[2] << "\n";
+        out << "rejected " << shown(a.words[2]) << "\n";
         return 0;
     }
     throw std::runtime_error("applications: list, approve NAME [--level N] [--until DATE] or reject NAME");
@@ -215,35 +254,15 @@ int init(const OperatorCommands::Arguments &a, std::ostream &out)
         if (seeded)
             throw std::runtime_error("the database already holds data; demo data goes into a new one");
         DemoData::seed(*store);
-        out << "initialised " << store->description() << " with demo data\n"
+        out << "initialised " << shown(store->description()) << " with demo data\n"
             << "demo accounts (name/password, level): " << DemoData::accountsText() << "\n"
             << "anyone who reads this can sign in with them: remove them (user remove NAME) before the "
                "service faces the internet\n";
         return 0;
     }
     writeInitialConfiguration(*store);
-    out << "initialised " << store->description() << " (settings: config show)\n";
+    out << "initialised " << shown(store->description()) << " (settings: config show)\n";
     return 0;
-}
-
-// Line breaks and other control characters of a stored value shown as escapes, so one
-// setting stays one line.
-std::string oneLine(const std::string &text)
-{
-    std::string shown;
-    for (unsigned char c : text) {
-        if (c == '\n')
-            shown += "\\n";
-        else if (c == '\r')
-            shown += "\\r";
-        else if (c == '\t')
-            shown += "\\t";
-        else if (c < 0x20 || c == 0x7f)
-            shown += "?";
-        else
-            shown += char(c);
-    }
-    return shown;
 }
 
 int config(const OperatorCommands::Arguments &a, std::ostream &out)
@@ -259,7 +278,7 @@ int config(const OperatorCommands::Arguments &a, std::ostream &out)
             for (const SqlField &field : row)
                 if (field.name == setting.column && !std::holds_alternative<std::monostate>(field.value))
                     value = ConfigurationCatalogue::shown(setting, field.value);
-            out << setting.name << " = " << (value ? oneLine(*value) : "(not set)") << "\n    "
+            out << setting.name << " = " << (value ? shown(*value) : "(not set)") << "\n    "
                 << setting.meaning << "\n";
         }
         return 0;
@@ -281,8 +300,8 @@ int config(const OperatorCommands::Arguments &a, std::ostream &out)
 int operators(const OperatorCommands::Arguments &a, std::ostream &out)
 {
     std::string sub = a.words.size() > 1 ? a.words[1] : "list";
-    if (a.options.count("--password") || (sub == "add" && a.words.size() > 3))
-        throw std::runtime_error("an operator's password is read from standard input only");
+    if (sub == "add")
+        refuseCommandLinePassword(a, 3);
     auto store = Store::open(database(a));
     OperatorAccounts accounts(*store);
     if (sub == "list" && a.words.size() <= 2) {
@@ -294,11 +313,11 @@ int operators(const OperatorCommands::Arguments &a, std::ostream &out)
         throw std::runtime_error("operator: add NAME, remove NAME or list");
     const std::string &name = a.words[2];
     if (sub == "add") {
-        accounts.add(name, PasswordInput::readLine(std::cerr));
-        out << "added operator " << name << "\n";
+        accounts.add(name, password(a));
+        out << "added operator " << shown(name) << "\n";
     } else if (sub == "remove") {
         accounts.remove(name);
-        out << "removed operator " << name << "\n";
+        out << "removed operator " << shown(name) << "\n";
     } else
         throw std::runtime_error("operator: add NAME, remove NAME or list");
     return 0;
@@ -309,19 +328,31 @@ int backup(const OperatorCommands::Arguments &a, std::ostream &out)
     std::string target = required(a, "--to");
     auto store = Store::open(database(a));
     store->backupTo(target);
-    out << "backed up " << store->description() << " into " << target << "\n";
+    out << "backed up " << shown(store->description()) << " into " << shown(target) << "\n";
     return 0;
 }
 
-int copy(const OperatorCommands::Arguments &a, std::ostream &out)
+// The source is only read (an older one is not upgraded); the target gets every row it can
+// take, and each one it cannot is named.
+int copy(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream &err)
 {
-    auto source = Store::open(required(a, "--from"));
-    source->upgradeSchema();
-    auto target = Store::open(database(a), true);
+    std::string from = required(a, "--from"), to = database(a);
+    if (Store::isPostgres(from))
+        throw std::runtime_error("copy reads an SQLite file; a PostgreSQL database is copied with pg_dump");
+    std::error_code ignored;
+    if (std::filesystem::equivalent(from, to, ignored))
+        throw std::runtime_error("the source and the target are the same file");
+    CopySource source(from);
+    auto target = Store::open(to, true);
     target->createSchema();
-    target->copyFrom(*source);
-    out << "copied " << source->description() << " into " << target->description() << "\n";
-    return 0;
+    auto skipped = target->copyFrom(source);
+    for (const Store::SkippedRow &row : skipped)
+        err << "left out " << row.table << " " << shown(row.key) << ": " << shown(row.reason) << "\n";
+    out << "copied " << shown(source.description()) << " into " << shown(target->description()) << "\n";
+    if (skipped.empty())
+        return 0;
+    err << "copied all but " << skipped.size() << " row(s), named above\n";
+    return copiedWithRowsLeftOut;
 }
 
 // HOST:PORT of a listener; IPv6 hosts in brackets ("[::1]:8765").
@@ -445,16 +476,18 @@ std::string OperatorCommands::usage()
            "  publish insider --title T [--body B] [--level L] [--time T]\n"
            "  publish secret --title T [--body B] [--level L] [--time T]\n"
            "  revise stock|news|insider|secret ID [the options of publish]\n"
-           "  user add NAME [PASSWORD] [--level L] [--until yyyy-mm-dd]\n"
-           "  user list | user remove NAME | user passwd NAME [PASSWORD]\n"
+           "  user add NAME [--password-file FILE] [--level L] [--until yyyy-mm-dd]\n"
+           "  user list | user remove NAME | user passwd NAME [--password-file FILE]\n"
            "  applications list | applications approve NAME [--level L] [--until yyyy-mm-dd]\n"
            "  applications reject NAME\n"
            "  config show | config set NAME VALUE   (the settings the clients read)\n"
-           "  operator add NAME | operator remove NAME | operator list   (web console accounts)\n"
+           "  operator add NAME [--password-file FILE] | operator remove NAME | operator list\n"
+           "        (web console accounts)\n"
            "  backup --to FILE   (a consistent copy of a live SQLite database)\n"
-           "  copy --from FILE   (everything of an SQLite database into a new --db, e.g. PostgreSQL)\n"
-           "Levels are 1 to 3 (3: public). A password left out is read as one line from standard input;\n"
-           "an operator's password only from there.\n";
+           "  copy --from FILE   (everything of an SQLite database into a new --db, e.g. PostgreSQL;\n"
+           "        the file is only read; exit status 3: rows left out, each named on standard error)\n"
+           "Levels are 1 to 3 (3: public). Passwords never on the command line: the first line of the\n"
+           "--password-file, else one line of standard input (a prompt, not echoed, on a terminal).\n";
 }
 
 int OperatorCommands::run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
@@ -475,7 +508,7 @@ int OperatorCommands::run(const std::vector<std::string> &args, std::ostream &ou
         if (command == "applications")
             return applications(a, out);
         if (command == "copy")
-            return copy(a, out);
+            return copy(a, out, err);
         if (command == "config")
             return config(a, out);
         if (command == "operator")
@@ -486,10 +519,10 @@ int OperatorCommands::run(const std::vector<std::string> &args, std::ostream &ou
             (command.empty() ? err : out) << usage();
             return command.empty() ? 2 : 0;
         }
-        err << "unknown command " << command << "\n" << usage();
+        err << "unknown command " << shown(command) << "\n" << usage();
         return 2;
     } catch (const std::exception &error) {
-        err << "stock-alert-service: " << error.what() << "\n";
+        err << "stock-alert-service: " << shown(error.what()) << "\n";
         return 1;
     }
 }

@@ -1,5 +1,8 @@
 #include "cli/PasswordInput.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <iostream>
 #include <stdexcept>
 #include <termios.h>
@@ -31,23 +34,64 @@ private:
     bool active_ = false;
 };
 
-} // namespace
+std::runtime_error tooLong()
+{
+    return std::runtime_error("the password is longer than " + std::to_string(PasswordInput::maxLength) +
+                              " bytes");
+}
 
-std::string PasswordInput::readLine(std::ostream &prompt)
+// One line without its line end; nullopt when the input ended before any byte. Stops
+// reading past maxLength, so that a file without line ends (a device, a huge file) is not
+// read whole.
+std::optional<std::string> boundedLine(std::istream &in)
 {
     std::string line;
-    bool read = false;
-    {
-        EchoOff echo;
-        if (echo.active())
-            prompt << "password: " << std::flush;
-        read = bool(std::getline(std::cin, line));
-        if (echo.active())
-            prompt << "\n";
+    bool any = false;
+    for (char c; in.get(c);) {
+        any = true;
+        if (c == '\n')
+            break;
+        line += c;
+        if (line.size() > PasswordInput::maxLength + 1) // room for a carriage return
+            throw tooLong();
     }
-    if (!read)
-        throw std::runtime_error("no password given (one line on standard input)");
+    if (!any)
+        return std::nullopt;
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
+    if (line.size() > PasswordInput::maxLength)
+        throw tooLong();
     return line;
+}
+
+std::optional<std::string> fromStandardInput(std::ostream &prompt)
+{
+    EchoOff echo;
+    if (echo.active())
+        prompt << "password: " << std::flush;
+    auto line = boundedLine(std::cin);
+    if (echo.active())
+        prompt << "\n";
+    return line;
+}
+
+std::optional<std::string> fromFile(const std::string &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read the password file " + file + ": " + std::strerror(errno));
+    return boundedLine(in);
+}
+
+} // namespace
+
+std::string PasswordInput::read(const std::optional<std::string> &file, std::ostream &prompt)
+{
+    auto password = file ? fromFile(*file) : fromStandardInput(prompt);
+    if (!password)
+        throw std::runtime_error(file ? "the password file " + *file + " is empty"
+                                      : "no password given (one line on standard input)");
+    if (password->empty())
+        throw std::runtime_error("an empty password is refused");
+    return *password;
 }

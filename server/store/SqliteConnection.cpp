@@ -2,9 +2,11 @@
 
 #include <sqlite3.h>
 
-SqliteConnection::SqliteConnection(const std::string &path, bool create)
+SqliteConnection::SqliteConnection(const std::string &path, Mode mode)
 {
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    int flags = SQLITE_OPEN_NOMUTEX |
+                (mode == Mode::ReadOnlyUntrusted ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                (mode == Mode::Create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
@@ -24,7 +26,33 @@ SqliteConnection::SqliteConnection(const std::string &path, bool create)
             return connection->deadline_ && Clock::now() >= *connection->deadline_;
         },
         this);
-    script("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+    try {
+        if (mode == Mode::ReadOnlyUntrusted)
+            distrustSchema();
+        else
+            script("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+    } catch (...) {
+        sqlite3_close(db_);
+        throw;
+    }
+}
+
+void SqliteConnection::distrustSchema()
+{
+    // SQLite's advice for database files from elsewhere: no functions with side effects from
+    // the schema, no views or triggers, no writes to the schema, and a double-quoted name
+    // that names no column is an error, not a text.
+    const std::pair<int, int> settings[] = {{SQLITE_DBCONFIG_DEFENSIVE, 1},
+                                            {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
+                                            {SQLITE_DBCONFIG_ENABLE_VIEW, 0},
+                                            {SQLITE_DBCONFIG_ENABLE_TRIGGER, 0},
+                                            {SQLITE_DBCONFIG_DQS_DML, 0}};
+    for (auto [setting, value] : settings) {
+        int rc = sqlite3_db_config(db_, setting, value, nullptr);
+        if (rc != SQLITE_OK)
+            fail(rc, "configure");
+    }
+    script("PRAGMA query_only=1");
 }
 
 SqliteConnection::~SqliteConnection()

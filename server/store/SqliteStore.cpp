@@ -62,6 +62,17 @@ std::string counterTriggers(const std::string &table, const std::string &stream)
            bump("OLD.XinXiDJ", "revised") + "END;\n";
 }
 
+void ownerOnly(const std::string &file)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (!fs::exists(file, error))
+        return;
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, error);
+    if (error)
+        throw std::runtime_error("cannot make " + file + " readable by its owner only: " + error.message());
+}
+
 } // namespace
 
 SqliteStore::SqliteStore(std::string path, bool create) : path_(std::move(path))
@@ -69,23 +80,24 @@ SqliteStore::SqliteStore(std::string path, bool create) : path_(std::move(path))
     namespace fs = std::filesystem;
     if (!create && access(path_.c_str(), F_OK) != 0)
         throw std::runtime_error("no database at " + path_ + " (run the init command first)");
-    bool created = false;
     if (create) {
         fs::path parent = fs::path(path_).parent_path();
         if (!parent.empty() && fs::create_directories(parent))
             fs::permissions(parent, fs::perms::owner_all);
-        created = !fs::exists(path_);
     }
     checkReachable();
-    // The database holds password hashes and subscribers' addresses: owner only. SQLite gives
-    // its -wal and -shm files the permissions of the database file.
-    if (created)
-        fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write);
+    // The database holds password hashes and subscribers' addresses: owner only, whether this
+    // made the file or found it (made by hand, copied in with other rights). SQLite gives its
+    // -wal and -shm files the permissions of the database file; ones already there are set
+    // the same.
+    if (create)
+        for (const char *suffix : {"", "-wal", "-shm"})
+            ownerOnly(path_ + suffix);
 }
 
 std::unique_ptr<DatabaseConnection> SqliteStore::connect()
 {
-    return std::make_unique<SqliteConnection>(path_, true);
+    return std::make_unique<SqliteConnection>(path_, SqliteConnection::Mode::Create);
 }
 
 void SqliteStore::createSchema()

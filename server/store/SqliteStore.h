@@ -7,8 +7,8 @@
 class SqliteStore : public Store
 {
 public:
-    // Opens an existing database (create = true: creates the file, owner only, and its
-    // directory when they are missing).
+    // Opens an existing database (create = true: creates the file and its directory when
+    // they are missing, and makes the file owner-only, new or not).
     explicit SqliteStore(std::string path, bool create = false);
 
     std::string description() const override { return path_; }

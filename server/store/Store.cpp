@@ -1,5 +1,6 @@
 #include "store/Store.h"
 
+#include "store/CopySource.h"
 #include "store/DateTimeText.h"
 #include "store/PasswordHash.h"
 #include "store/PostgresStore.h"
@@ -19,12 +20,6 @@ std::int64_t insertedId(const std::vector<SqlRow> &rows)
     return *id;
 }
 
-// Copied in this order: items before ChangeCounter, whose rows replace what the triggers
-// counted while the items came in.
-const char *const copiedTables[] = {"Sys_pz",        "Sys_url",  "UserTable",    "NewUser", "userdl",
-                                    "Tuijiangupiao", "spzx",     "smnc",         "smjm",    "PasswordProof",
-                                    "ChangeCounter", "Operator", "OperatorAudit"};
-
 bool truth(const SqlValue &value)
 {
     if (auto *number = std::get_if<std::int64_t>(&value))
@@ -35,21 +30,28 @@ bool truth(const SqlValue &value)
     return text == "true" || text == "1";
 }
 
-// One row into table, with its own column names; a boolean goes in as a comparison, which
-// each database turns into its own kind of truth value.
-void insertRow(DatabaseConnection &c, const std::string &table, const SqlRow &row)
+// Each row in a savepoint of its own: a row the target refuses leaves the transaction
+// usable (PostgreSQL would end it at the first error) and the others go in.
+void copyRows(DatabaseConnection &c, const CopiedTable &table,
+              const std::vector<const CopiedTable::Column *> &columns,
+              std::vector<std::vector<SqlValue>> rows, std::vector<Store::SkippedRow> &skipped)
 {
-    std::string names, marks;
-    std::vector<SqlValue> values;
-    for (const SqlField &field : row) {
-        bool boolean =
-            field.declaredType == "BOOLEAN" && !std::holds_alternative<std::monostate>(field.value);
-        values.push_back(boolean ? SqlValue(std::int64_t(truth(field.value))) : field.value);
-        std::string mark = "?" + std::to_string(values.size());
-        names += (names.empty() ? "" : ", ") + field.name;
-        marks += (marks.empty() ? "" : ", ") + (boolean ? "(" + mark + " <> 0)" : mark);
+    const std::string insert = table.insertStatement(columns);
+    for (std::vector<SqlValue> &values : rows) {
+        std::string key = table.keyOf(columns, values);
+        if (auto why = CopiedTable::convert(columns, values)) {
+            skipped.push_back({table.name, key, *why});
+            continue;
+        }
+        c.script("SAVEPOINT copied_row");
+        try {
+            c.execute(insert, values);
+        } catch (const std::runtime_error &refused) {
+            c.script("ROLLBACK TO copied_row");
+            skipped.push_back({table.name, key, std::string("the target refused it: ") + refused.what()});
+        }
+        c.script("RELEASE copied_row");
     }
-    c.execute("INSERT INTO " + table + "(" + names + ") VALUES(" + marks + ")", values);
 }
 
 std::string checkedTime(const std::string &value)
@@ -430,25 +432,26 @@ void Store::revise(const std::string &table, std::int64_t id,
     });
 }
 
-void Store::copyFrom(Store &source)
+std::vector<Store::SkippedRow> Store::copyFrom(CopySource &source)
 {
+    std::vector<SkippedRow> skipped;
     with([&](DatabaseConnection &c) {
         c.transaction([&] {
             if (c.scalar("SELECT count(*) FROM UserTable") != SqlValue(std::int64_t(0)))
                 throw std::runtime_error("the database already holds accounts; copy into a new one");
-            for (const char *table : copiedTables) {
-                auto rows = source.with(
-                    [&](DatabaseConnection &s) { return s.query(std::string("SELECT * FROM ") + table); });
+            for (const CopiedTable &table : CopiedTable::all()) {
+                auto columns = source.columnsOf(table);
+                if (!columns)
+                    continue;
                 // The source's configuration replaces the initial one a fresh init wrote.
-                std::string name = table;
-                if (name == "ChangeCounter" || name == "Sys_pz" || name == "Sys_url")
-                    c.execute("DELETE FROM " + name);
-                for (const SqlRow &row : rows)
-                    insertRow(c, table, row);
-                continueIds(c, table);
+                if (table.name == "ChangeCounter" || table.name == "Sys_pz" || table.name == "Sys_url")
+                    c.execute("DELETE FROM " + CopiedTable::quoted(table.name));
+                copyRows(c, table, *columns, source.rows(table, *columns), skipped);
+                continueIds(c, table.name);
             }
         });
     });
+    return skipped;
 }
 
 bool Store::tieringOn(DatabaseConnection &c)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class CopySource;
 // The service's database: schema, connection pool for the request threads, and the
 // operations the operator commands and the web service perform. SqliteStore keeps it in one
 // file; PostgresStore in a PostgreSQL database that several service instances share. The
@@ -133,9 +134,17 @@ public:
     virtual void backupTo(const std::string &file);
 
     // Copies everything a service keeps (configuration, pages, accounts, applications,
-    // online records, items and their counters) from another store into this one, which
-    // must hold no accounts yet. Ids stay as they are, so clients' remembered ids hold.
-    void copyFrom(Store &source);
+    // online records, items and their counters) from an SQLite file into this store, which
+    // must hold no accounts yet. Ids stay as they are, so clients' remembered ids hold. A row
+    // that cannot go in as it is (bytes that are no UTF-8, a value of the wrong type, a
+    // broken constraint) is left out and named in the result; the others are copied.
+    struct SkippedRow
+    {
+        std::string table;
+        std::string key; // "id 7", "stream/level gptj/2"
+        std::string reason;
+    };
+    std::vector<SkippedRow> copyFrom(CopySource &source);
 
     // Whether lists are tiered by user level (Sys_pz.yhqyhyfj).
     bool tieringOn(DatabaseConnection &connection);

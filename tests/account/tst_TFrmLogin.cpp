@@ -432,10 +432,11 @@ void tst_TFrmLogin::secondLoginUpdatesOnlineRow()
 
 void tst_TFrmLogin::apostropheInPasswordIsMatchedAsTyped()
 {
-    QCOMPARE(
-        m_service->runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("o'neil"),
-                               QStringLiteral("it's 'me'"), QStringLiteral("--level"), QStringLiteral("1")}),
-        0);
+    QCOMPARE(m_service->runCommandWithInput({QStringLiteral("user"), QStringLiteral("add"),
+                                             QStringLiteral("o'neil"), QStringLiteral("--level"),
+                                             QStringLiteral("1")},
+                                            "it's 'me'\n"),
+             0);
     auto window = createLogin();
     QVERIFY(login(*window, QStringLiteral("o'neil"), QStringLiteral("it's 'me'")));
     QCOMPARE(UnitGlouble.UserName, QStringLiteral("o'neil"));

@@ -894,9 +894,9 @@ void tst_WebPages::insiderPageAddress()
 
     if (name != QLatin1String("demo")) {
         QString output;
-        const int exitCode = m_client->service().runCommand(
-            {QStringLiteral("user"), QStringLiteral("add"), name, password, QStringLiteral("--level"), level},
-            &output);
+        const int exitCode = m_client->service().runCommandWithInput(
+            {QStringLiteral("user"), QStringLiteral("add"), name, QStringLiteral("--level"), level},
+            password.toUtf8() + '\n', &output);
         QVERIFY2(exitCode == 0 || output.contains(QLatin1String("exists")), qPrintable(output));
     }
     signIn(name, password, level);

@@ -8,6 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 class tst_OperatorCommands : public QObject
 {
     Q_OBJECT
@@ -31,6 +35,13 @@ private slots:
     void levelNobodyHasIsRefused();
     void operatorAccounts();
     void backupUnderWriteLoadRestores();
+    void passwordsNeverOnTheCommandLine_data();
+    void passwordsNeverOnTheCommandLine();
+    void passwordPromptOnATerminalIsNotEchoed();
+    void initMakesAnExistingFileOwnerOnly_data();
+    void initMakesAnExistingFileOwnerOnly();
+    void printedTextIsEscaped_data();
+    void printedTextIsEscaped();
 };
 
 void tst_OperatorCommands::users()
@@ -40,22 +51,22 @@ void tst_OperatorCommands::users()
     auto proxy = [&] { return ServiceClient::GetWebServiceSoap(service.endpoint()); };
 
     QString output;
-    QCOMPARE(service.runCommand({"user", "add", "张三", "pass word", "--level", "1", "--until", "2030-01-31"},
-                                &output),
+    QCOMPARE(service.runCommandWithInput({"user", "add", "张三", "--level", "1", "--until", "2030-01-31"},
+                                         "pass word\n", &output),
              0);
     QCOMPARE(proxy()->yanzheng("张三", "pass word"), QStringLiteral("true"));
     QCOMPARE(service.querySql("SELECT UserDJ, reachtime FROM UserTable WHERE username='张三'"),
              QList<QStringList>({{"1", "2030-01-31 00:00:00"}}));
     // No password given and none on standard input: refused, nothing added.
     QVERIFY(service.runCommand({"user", "add", "ohne"}, &output) != 0);
-    QVERIFY(service.runCommand({"user", "add", "demo", "x"}, &output) != 0);
+    QVERIFY(service.runCommandWithInput({"user", "add", "demo"}, "x\n", &output) != 0);
     QVERIFY2(output.contains("exists"), qPrintable(output));
 
     QCOMPARE(service.runCommand({"user", "list"}, &output), 0);
     QVERIFY2(output.contains("张三\t1\t2030-01-31"), qPrintable(output));
     QVERIFY(!output.contains("pbkdf2"));
 
-    QCOMPARE(service.runCommand({"user", "passwd", "张三", "neu"}), 0);
+    QCOMPARE(service.runCommandWithInput({"user", "passwd", "张三"}, "neu\n"), 0);
     QCOMPARE(proxy()->yanzheng("张三", "pass word"), QStringLiteral("false"));
     QCOMPARE(proxy()->yanzheng("张三", "neu"), QStringLiteral("true"));
 
@@ -109,8 +120,7 @@ void tst_OperatorCommands::badInvocationsChangeNothing_data()
         << QStringList{"applications", "approve", "x"} << "no application";
     QTest::newRow("level that does not exist")
         << QStringList{"publish", "news", "--type", "a", "--text", "b", "--level", "5"} << "no level 5";
-    QTest::newRow("level zero for a user")
-        << QStringList{"user", "add", "x", "y", "--level", "0"} << "no level 0";
+    QTest::newRow("level zero for a user") << QStringList{"user", "add", "x", "--level", "0"} << "no level 0";
     QTest::newRow("revise to a level that does not exist")
         << QStringList{"revise", "news", "1", "--level", "4"} << "no level 4";
     QTest::newRow("trusted proxy not an address")
@@ -419,7 +429,7 @@ void tst_OperatorCommands::operatorAccounts()
     QVERIFY(!stored[0][0].contains("geheim"));
     // The password never from the command line, where the process list shows it.
     QCOMPARE(service.runCommand({"operator", "add", "li", "pw"}, &output), 1);
-    QVERIFY2(output.contains("standard input only"), qPrintable(output));
+    QVERIFY2(output.contains("process list"), qPrintable(output));
     QCOMPARE(service.runCommand({"operator", "add", "li", "--password", "pw"}, &output), 1);
     QCOMPARE(service.runCommand({"operator", "add", "li"}, &output), 1); // nothing on standard input
     QCOMPARE(service.runCommandWithInput({"operator", "add", "wang"}, "x\n", &output), 1);
@@ -481,6 +491,226 @@ void tst_OperatorCommands::backupUnderWriteLoadRestores()
 
     // A backup onto the database itself is refused.
     QCOMPARE(service.runCommand({"backup", "--to", service.dbPath()}, &output), 1);
+}
+
+void tst_OperatorCommands::passwordsNeverOnTheCommandLine_data()
+{
+    QTest::addColumn<QStringList>("args"); // "FILE": a password file holding fileText
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("fileText");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    // Then: this account with this password signs in (answer "true") or not ("false").
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("answer");
+
+    const QStringList add = {"user", "add", "zhou"}, passwd = {"user", "passwd", "member"};
+    const QString onCommandLine = "--password-file FILE";
+    QTest::newRow("add: standard input")
+        << add << QByteArray("pw zhou\n") << QByteArray() << 0 << "added user zhou"
+        << "zhou"
+        << "pw zhou"
+        << "true";
+    QTest::newRow("add: password file")
+        << (QStringList(add) << "--password-file"
+                             << "FILE")
+        << QByteArray() << QByteArray("aus der Datei\r\nsecond line\n") << 0 << "added user zhou"
+        << "zhou"
+        << "aus der Datei"
+        << "true";
+    QTest::newRow("add: password as a word")
+        << (QStringList(add) << "pw") << QByteArray("pw\n") << QByteArray() << 1 << onCommandLine << "zhou"
+        << "pw"
+        << "false";
+    QTest::newRow("add: --password") << (QStringList(add) << "--password"
+                                                          << "pw")
+                                     << QByteArray("pw\n") << QByteArray() << 1 << onCommandLine << "zhou"
+                                     << "pw"
+                                     << "false";
+    QTest::newRow("add: empty line") << add << QByteArray("\n") << QByteArray() << 1 << "empty password"
+                                     << "zhou"
+                                     << ""
+                                     << "false";
+    QTest::newRow("add: nothing on standard input")
+        << add << QByteArray() << QByteArray() << 1 << "no password"
+        << "zhou"
+        << ""
+        << "false";
+    QTest::newRow("add: empty file") << (QStringList(add) << "--password-file"
+                                                          << "FILE")
+                                     << QByteArray() << QByteArray() << 1 << "is empty"
+                                     << "zhou"
+                                     << ""
+                                     << "false";
+    QTest::newRow("add: no such file")
+        << (QStringList(add) << "--password-file"
+                             << "/nonexistent/pw")
+        << QByteArray("pw\n") << QByteArray() << 1 << "cannot read the password file"
+        << "zhou"
+        << "pw"
+        << "false";
+    QTest::newRow("add: longer than 1024 bytes") << add << QByteArray(1025, 'x') + "\n"
+                                                 << QByteArray() << 1 << "longer than 1024"
+                                                 << "zhou"
+                                                 << "x"
+                                                 << "false";
+    QTest::newRow("passwd: standard input")
+        << passwd << QByteArray("neu 1\n") << QByteArray() << 0 << "changed the password of member"
+        << "member"
+        << "neu 1"
+        << "true";
+    QTest::newRow("passwd: password file")
+        << (QStringList(passwd) << "--password-file"
+                                << "FILE")
+        << QByteArray() << QByteArray("neu 2") << 0 << "changed the password of member"
+        << "member"
+        << "neu 2"
+        << "true";
+    QTest::newRow("passwd: password as a word") << (QStringList(passwd) << "neu") << QByteArray("neu\n")
+                                                << QByteArray() << 1 << onCommandLine << "member"
+                                                << "member"
+                                                << "true";
+    QTest::newRow("passwd: empty line")
+        << passwd << QByteArray("\r\n") << QByteArray() << 1 << "empty password"
+        << "member"
+        << "member"
+        << "true";
+}
+
+void tst_OperatorCommands::passwordsNeverOnTheCommandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, fileText);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QString, account);
+    QFETCH(QString, password);
+    QFETCH(QString, answer);
+    QTemporaryDir dir;
+    QFile file(dir.filePath("password"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(fileText) == fileText.size());
+    file.close();
+    args.replaceInStrings(QRegularExpression("^FILE$"), file.fileName());
+
+    ServiceFixture service;
+    QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
+    QString output;
+    QCOMPARE(service.runCommandWithInput(args, input, &output), exitCode);
+    QVERIFY2(output.contains(message), qPrintable(output));
+    auto proxy = ServiceClient::GetWebServiceSoap(service.endpoint());
+    QCOMPARE(proxy->yanzheng(account, password), answer);
+    if (exitCode != 0 && account == "zhou")
+        QCOMPARE(service.querySql("SELECT count(*) FROM UserTable WHERE username='zhou'"),
+                 QList<QStringList>({{"0"}}));
+}
+
+void tst_OperatorCommands::passwordPromptOnATerminalIsNotEchoed()
+{
+    ServiceFixture service(false);
+    QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(terminal >= 0);
+    QVERIFY(grantpt(terminal) == 0 && unlockpt(terminal) == 0);
+    const QByteArray side = ptsname(terminal);
+    // Held open here too, so that what the terminal echoes can still be read after the
+    // command has ended.
+    const int held = ::open(side.constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(held >= 0);
+
+    QProcess command;
+    command.setStandardInputFile(QString::fromLocal8Bit(side));
+    command.start(ServiceFixture::servicePath(), {"user", "add", "wu", "--db", service.dbPath()});
+    QVERIFY(command.waitForStarted());
+    // Typed only once the prompt shows: echo is off by then, and earlier typing would be
+    // discarded when it is turned off.
+    QByteArray shown;
+    QTRY_VERIFY_WITH_TIMEOUT((shown += command.readAllStandardError()).contains("password: "), 20000);
+    QCOMPARE(::write(terminal, "secret wu\n", 10), ssize_t(10));
+    QVERIFY(command.waitForFinished(60000));
+    QCOMPARE(command.exitCode(), 0);
+
+    fcntl(terminal, F_SETFL, fcntl(terminal, F_GETFL) | O_NONBLOCK);
+    char echoed[256];
+    const ssize_t length = ::read(terminal, echoed, sizeof echoed);
+    QVERIFY2(length <= 0, QByteArray(echoed, int(std::max<ssize_t>(length, 0))).constData());
+    // And the terminal echoes again afterwards.
+    termios settings{};
+    QVERIFY(tcgetattr(held, &settings) == 0);
+    QVERIFY(settings.c_lflag & ECHO);
+    ::close(held);
+    ::close(terminal);
+    auto proxy = ServiceClient::GetWebServiceSoap(service.endpoint());
+    QCOMPARE(proxy->yanzheng("wu", "secret wu"), QStringLiteral("true"));
+}
+
+void tst_OperatorCommands::initMakesAnExistingFileOwnerOnly_data()
+{
+    QTest::addColumn<bool>("initialised"); // by an earlier init, or an empty file made by hand
+    QTest::newRow("an earlier init's file opened to others") << true;
+    QTest::newRow("an empty file made by hand") << false;
+}
+
+void tst_OperatorCommands::initMakesAnExistingFileOwnerOnly()
+{
+    QFETCH(bool, initialised);
+    if (ServiceFixture::onPostgres())
+        QSKIP("a PostgreSQL database's rights are its administrator's");
+    QTemporaryDir dir;
+    const QString path = dir.filePath("service.db");
+    auto init = [&] {
+        QProcess command;
+        command.start(ServiceFixture::servicePath(), {"init", "--db", path});
+        return command.waitForFinished(60000) && command.exitCode() == 0;
+    };
+    if (initialised)
+        QVERIFY(init());
+    else
+        QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | others));
+    QVERIFY(init());
+    QCOMPARE(QFileInfo(path).permissions() & (others | QFile::ReadOwner | QFile::WriteOwner),
+             QFile::ReadOwner | QFile::WriteOwner);
+    ServiceFixture service(ServiceFixture::ExistingDatabase{path});
+    QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
+}
+
+void tst_OperatorCommands::printedTextIsEscaped_data()
+{
+    QTest::addColumn<QString>("sql"); // plants a value as an anonymous applicant or a script could
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("applications list")
+        << "INSERT INTO NewUser(usetrname, zcmm, zhucetime, shouji) VALUES('fake\n9\troot\x1b[2J', 'h', "
+           "'2024-01-01 00:00:00', '1\r2')"
+        << QStringList{"applications", "list"} << "fake\\n9\\troot\\x1b[2J\t1\\r2\t2024-01-01 00:00:00";
+    QTest::newRow("user list") << "UPDATE UserTable SET username='vi\x1b]0;p\x07p' WHERE id=2"
+                               << QStringList{"user", "list"} << "2\tvi\\x1b]0;p\\x07p\t1";
+    QTest::newRow("config show") << "UPDATE Sys_pz SET syszjxx='a\x1b[31mb\x7f'"
+                                 << QStringList{"config", "show"} << "notice = a\\x1b[31mb\\x7f\n";
+    QTest::newRow("approval echo") << "INSERT INTO NewUser(usetrname, zcmm) VALUES('n\x1b[8m', 'h')"
+                                   << QStringList{"applications", "approve", "n\x1b[8m"}
+                                   << "approved n\\x1b[8m (id";
+    QTest::newRow("error message") << "" << QStringList{"user", "remove", "x\x1b[2Jy"}
+                                   << "no user x\\x1b[2Jy\n";
+}
+
+void tst_OperatorCommands::printedTextIsEscaped()
+{
+    QFETCH(QString, sql);
+    QFETCH(QStringList, args);
+    QFETCH(QString, shown);
+    ServiceFixture service;
+    QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
+    if (!sql.isEmpty())
+        QVERIFY(service.execSql(sql));
+    QString output;
+    service.runCommand(args, &output);
+    QVERIFY2(output.contains(shown), qPrintable(output));
+    QVERIFY2(!output.contains(QChar(0x1b)), qPrintable(output));
 }
 
 QTEST_GUILESS_MAIN(tst_OperatorCommands)
