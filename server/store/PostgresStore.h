@@ -28,6 +28,7 @@ public:
 protected:
     std::unique_ptr<DatabaseConnection> connect() override;
     void continueIds(DatabaseConnection &connection, const std::string &table) override;
+    void stopCounting(DatabaseConnection &connection) override;
 
 private:
     std::string uri_;

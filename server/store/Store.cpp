@@ -7,7 +7,9 @@
 #include "store/SqliteStore.h"
 #include "store/Stream.h"
 
+#include <algorithm>
 #include <ctime>
+#include <span>
 #include <stdexcept>
 
 namespace {
@@ -30,27 +32,56 @@ bool truth(const SqlValue &value)
     return text == "true" || text == "1";
 }
 
-// Each row in a savepoint of its own: a row the target refuses leaves the transaction
-// usable (PostgreSQL would end it at the first error) and the others go in.
+struct CopiedRow
+{
+    std::string key;
+    std::vector<SqlValue> values;
+};
+
+// Inserts rows inside a savepoint; when the target refuses one, none of them is kept and
+// the refusal is returned.
+std::optional<std::string> insertTogether(DatabaseConnection &c, const std::string &insert,
+                                          std::span<const CopiedRow> rows)
+{
+    c.script("SAVEPOINT copied_rows");
+    try {
+        for (const CopiedRow &row : rows)
+            c.execute(insert, row.values);
+    } catch (const std::runtime_error &refused) {
+        c.script("ROLLBACK TO copied_rows");
+        c.script("RELEASE copied_rows");
+        return std::string("the target refused it: ") + refused.what();
+    }
+    c.script("RELEASE copied_rows");
+    return std::nullopt;
+}
+
+// Rows go in by chunks, each in a savepoint: a refused row leaves the transaction usable
+// (PostgreSQL would end it at the first error). A chunk with a refused row goes in again
+// row by row, so only that one is left out. Not a savepoint per row: in PostgreSQL each is
+// a subtransaction, and a hundred thousand of them in one transaction slow every statement.
 void copyRows(DatabaseConnection &c, const CopiedTable &table,
               const std::vector<const CopiedTable::Column *> &columns,
               std::vector<std::vector<SqlValue>> rows, std::vector<Store::SkippedRow> &skipped)
 {
-    const std::string insert = table.insertStatement(columns);
+    constexpr std::size_t chunkRows = 1000;
+    std::vector<CopiedRow> accepted;
     for (std::vector<SqlValue> &values : rows) {
         std::string key = table.keyOf(columns, values);
-        if (auto why = CopiedTable::convert(columns, values)) {
+        if (auto why = CopiedTable::convert(columns, values))
             skipped.push_back({table.name, key, *why});
+        else
+            accepted.push_back({std::move(key), std::move(values)});
+    }
+    const std::string insert = table.insertStatement(columns);
+    for (std::size_t start = 0; start < accepted.size(); start += chunkRows) {
+        std::span<const CopiedRow> chunk(accepted.data() + start,
+                                         std::min(chunkRows, accepted.size() - start));
+        if (!insertTogether(c, insert, chunk))
             continue;
-        }
-        c.script("SAVEPOINT copied_row");
-        try {
-            c.execute(insert, values);
-        } catch (const std::runtime_error &refused) {
-            c.script("ROLLBACK TO copied_row");
-            skipped.push_back({table.name, key, std::string("the target refused it: ") + refused.what()});
-        }
-        c.script("RELEASE copied_row");
+        for (const CopiedRow &row : chunk)
+            if (auto refused = insertTogether(c, insert, {&row, 1}))
+                skipped.push_back({table.name, row.key, *refused});
     }
 }
 
@@ -439,6 +470,7 @@ std::vector<Store::SkippedRow> Store::copyFrom(CopySource &source)
         c.transaction([&] {
             if (c.scalar("SELECT count(*) FROM UserTable") != SqlValue(std::int64_t(0)))
                 throw std::runtime_error("the database already holds accounts; copy into a new one");
+            stopCounting(c);
             for (const CopiedTable &table : CopiedTable::all()) {
                 auto columns = source.columnsOf(table);
                 if (!columns)

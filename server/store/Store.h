@@ -158,6 +158,10 @@ protected:
     void checkReachable();
     // After rows came in with their own ids: new rows must get ids above them.
     virtual void continueIds(DatabaseConnection &, const std::string & /*table*/) {}
+    // Items written in the rest of the transaction need not be counted in ChangeCounter: a
+    // copy replaces its rows with the source's afterwards. Stores where counting many items
+    // in one transaction is slow stop counting them.
+    virtual void stopCounting(DatabaseConnection &) {}
 
 private:
     struct Lease

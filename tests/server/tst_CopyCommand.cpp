@@ -159,6 +159,18 @@ void tst_CopyCommand::rowsTheTargetCannotTakeAreNamed_data()
         << "2"
         << "SELECT count(*) FROM OperatorAudit"
         << "1";
+    // Rows go in by the thousand: the one refused among them is the only one missing.
+    QTest::newRow("a refused name among thousands")
+        << "DROP TABLE Operator; CREATE TABLE Operator(id INTEGER PRIMARY KEY, name TEXT, passhash TEXT, "
+           "created DATETIME); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
+           "2500) "
+           "INSERT INTO Operator SELECT i, CASE WHEN i = 1700 THEN 'op1' ELSE 'op' || i END, 'h', "
+           "'2024-01-01 00:00:00' FROM n"
+        << "left out Operator id 1700: the target refused it"
+        << "SELECT count(*) FROM Operator"
+        << "2499"
+        << "SELECT count(*) FROM Operator WHERE id IN (1, 1000, 1001, 1699, 1701, 2000, 2001, 2500)"
+        << "8";
 }
 
 void tst_CopyCommand::rowsTheTargetCannotTakeAreNamed()
