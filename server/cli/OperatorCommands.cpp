@@ -47,7 +47,8 @@ const std::set<std::string> valued = {"--db",
                                       "--admin-listen",
                                       "--log-format",
                                       "--public-url",
-                                      "--max-pending-applications"};
+                                      "--max-pending-applications",
+                                      "--max-streams"};
 
 // The exit status of a copy that left rows out (each named on standard error).
 constexpr int copiedWithRowsLeftOut = 3;
@@ -395,6 +396,10 @@ int serve(const OperatorCommands::Arguments &a, std::ostream &out, std::ostream 
     if (perAddress < 1)
         throw std::runtime_error("--max-connections-per-address takes a positive number");
     options.connectionsPerAddress = std::size_t(perAddress);
+    long long streams = integer(option(a, "--max-streams", "20000"), "--max-streams");
+    if (streams < 0)
+        throw std::runtime_error("--max-streams takes a number of 0 or more");
+    options.streams = std::size_t(streams);
     options.log = a.options.count("--quiet") == 0;
     settings.demoFeedSeconds =
         a.options.count("--demo-feed") ? integer(a.options.at("--demo-feed"), "--demo-feed") : 0;
@@ -465,7 +470,7 @@ std::string OperatorCommands::usage()
     return "usage: stock-alert-service COMMAND [options]   (every command takes --db FILE or\n"
            "       --db postgresql://USER@HOST/DBNAME, any libpq connection URI)\n"
            "  serve [--listen HOST:PORT] [--demo-feed SECONDS] [--threads N] [--quiet]\n"
-           "        [--trusted-proxy ADDRESS]... [--max-connections-per-address N]\n"
+           "        [--trusted-proxy ADDRESS]... [--max-connections-per-address N] [--max-streams N]\n"
            "        [--tls-cert FILE --tls-key FILE]   (HTTPS only; SIGHUP reads both files again)\n"
            "        [--admin-listen HOST:PORT]   (the operators' web console and /metrics)\n"
            "        [--log-format text|json]\n"

@@ -19,6 +19,7 @@
 #include <functional>
 #include <ostream>
 #include <random>
+#include <sys/resource.h>
 #include <thread>
 
 namespace net = boost::asio;
@@ -148,6 +149,17 @@ private:
     bool stopped_ = false;
 };
 
+// Every event stream holds a socket for as long as its subscriber is signed in: the soft
+// limit on open files (often 1,024) is raised to the hard one the system allows.
+void raiseOpenFileLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 void reloadCertificate(TlsContext *tls, std::ostream &err)
 {
     if (!tls) {
@@ -185,6 +197,7 @@ int ServeCommand::run(const Settings &settings, std::ostream &out, std::ostream 
     std::signal(SIGPIPE, SIG_IGN);
 
     auto store = Store::open(settings.database);
+    raiseOpenFileLimit();
     // Declared after the store and before what uses them: they end (joining their threads)
     // after the service and before the store.
     WorkerPool storeWorkers(settings.storeThreads, 1024);
@@ -192,6 +205,10 @@ int ServeCommand::run(const Settings &settings, std::ostream &out, std::ostream 
     ServiceRoutes::Settings routesSettings;
     routesSettings.service.maxPendingApplications = settings.maxPendingApplications;
     ServiceRoutes routes(*store, {storeWorkers, hashingWorkers}, routesSettings);
+    // The service's own publishing (the demo feed) reaches the streams at once; everyone
+    // else's through the store's watch.
+    store->onItemsChanged([&routes] { routes.changeFeed().refresh(); });
+    routes.changeFeed().startWatching();
     HttpFrontEnd frontEnd(routes, settings.http);
     int port = frontEnd.bind();
     routes.setPublicSite(settings.publicUrl.empty() ? frontEnd.siteAddress() : settings.publicUrl);
@@ -266,6 +283,7 @@ int ServeCommand::run(const Settings &settings, std::ostream &out, std::ostream 
     // Work still queued or running refers to the feed and the schema upgrade.
     hashingWorkers.stop();
     storeWorkers.stop();
+    routes.changeFeed().stopWatching();
     err << "stopped\n";
     return 0;
 }

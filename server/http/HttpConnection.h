@@ -1,10 +1,12 @@
 #pragma once
 
+#include "http/EventStream.h"
 #include "http/HttpAnswer.h"
 #include "http/HttpRequest.h"
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include <boost/asio/any_io_executor.hpp>
@@ -42,6 +44,14 @@ public:
         // Called once per connection, just before its socket closes (a refused connection
         // that still drains what its peer sends is counted until then).
         virtual void closed(HttpConnection *connection, const std::string &peer) = 0;
+        // Whether one more event stream may open; a place taken is given back when the
+        // stream ends.
+        virtual bool takeStreamPlace() = 0;
+        virtual EventStream::Owner &streamOwner() = 0;
+        virtual const EventStream::Limits &streamLimits() = 0;
+        // The connection has become stream: it keeps the connection's place among its
+        // address's connections until it ends.
+        virtual void adoptStream(HttpConnection *from, const std::shared_ptr<EventStream> &stream) = 0;
     };
 
     virtual ~HttpConnection() = default;

@@ -13,6 +13,7 @@
 #include <boost/beast/core/string.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <sys/resource.h>
 #include <thread>
@@ -36,7 +37,7 @@ std::size_t openFileBound(std::size_t wanted)
 
 } // namespace
 
-struct HttpFrontEnd::Impl : HttpConnection::Owner
+struct HttpFrontEnd::Impl : HttpConnection::Owner, EventStream::Owner
 {
     Impl(RequestHandler &h, Options o)
         : options(std::move(o)), handler(h), requestLog(options.log, options.jsonLog),
@@ -61,6 +62,8 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
     std::string site;
     std::mutex connectionsMutex;
     std::unordered_map<HttpConnection *, std::weak_ptr<HttpConnection>> connections;
+    std::unordered_map<EventStream *, std::weak_ptr<EventStream>> streams;
+    std::atomic<std::size_t> streamPlaces{0};
 
     // Accepting ------------------------------------------------------------------------
 
@@ -135,20 +138,56 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner
         slots.release(peer);
     }
 
+    // Streams ---------------------------------------------------------------------------
+
+    bool takeStreamPlace() override
+    {
+        if (streamPlaces.fetch_add(1) < options.streams)
+            return true;
+        --streamPlaces;
+        return false;
+    }
+
+    EventStream::Owner &streamOwner() override { return *this; }
+    const EventStream::Limits &streamLimits() override { return options.stream; }
+
+    void adoptStream(HttpConnection *from, const std::shared_ptr<EventStream> &stream) override
+    {
+        std::lock_guard lock(connectionsMutex);
+        connections.erase(from);
+        streams.emplace(stream.get(), stream);
+    }
+
+    void ended(EventStream *stream, const std::string &peer) override
+    {
+        {
+            std::lock_guard lock(connectionsMutex);
+            streams.erase(stream);
+        }
+        --streamPlaces;
+        slots.release(peer);
+    }
+
     void stopAll()
     {
         boost::system::error_code ignored;
         acceptor.close(ignored);
         retry.cancel();
         std::vector<std::shared_ptr<HttpConnection>> open;
+        std::vector<std::shared_ptr<EventStream>> openStreams;
         {
             std::lock_guard lock(connectionsMutex);
             for (auto &[raw, weak] : connections)
                 if (auto connection = weak.lock())
                     open.push_back(std::move(connection));
+            for (auto &[raw, weak] : streams)
+                if (auto stream = weak.lock())
+                    openStreams.push_back(std::move(stream));
         }
         for (auto &connection : open)
             connection->stop();
+        for (auto &stream : openStreams)
+            stream->stop();
     }
 
     // Answering ------------------------------------------------------------------------
@@ -236,6 +275,11 @@ void HttpFrontEnd::run()
     d->io.run();
     for (auto &thread : threads)
         thread.join();
+}
+
+std::size_t HttpFrontEnd::openStreams() const
+{
+    return d->streamPlaces.load();
 }
 
 void HttpFrontEnd::stop()

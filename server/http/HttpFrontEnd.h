@@ -20,7 +20,9 @@ class RequestHandler;
 // What one peer can hold is bounded: a deadline for each request's head and body, limits on
 // the head's size and field count and on the body's size (decided from the announced
 // length), a budget for the bodies of all connections together, a cap on open connections
-// per address, and for HTTPS a deadline for the handshake.
+// per address, and for HTTPS a deadline for the handshake. An answer may stay open as a
+// stream of server-sent events (EventStream): each stream keeps its connection's place under
+// the per-address cap, and the streams together have a cap of their own.
 class HttpFrontEnd
 {
 public:
@@ -35,7 +37,10 @@ public:
         // are not capped per address).
         std::vector<std::string> trustedProxies;
         std::size_t connectionsPerAddress = 64;
-        std::size_t connections = 10000; // lowered to what the process may open
+        // Open connections in all, event streams included; lowered to what the process may open.
+        std::size_t connections = 30000;
+        std::size_t streams = 20000; // open event streams in all
+        EventStream::Limits stream;
         HttpRequestParser::Limits limits;
         // Request bodies held at once over all connections (beyond: 503).
         std::size_t bodyBudget = 32 * 1024 * 1024;
@@ -58,6 +63,8 @@ public:
     // I/O context (a signal wait, a timer) has ended.
     void run();
     void stop();
+    // Event streams open now.
+    std::size_t openStreams() const;
 
     // The I/O context that run() runs on its threads: for what should happen beside the
     // requests without a thread of its own (stop signals, timers).

@@ -1,5 +1,7 @@
 #include "http/HttpSession.h"
 
+#include "http/EventStreamSession.h"
+
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/ssl/error.hpp>
 #include <boost/asio/write.hpp>
@@ -36,8 +38,8 @@ HttpSession<Stream>::HttpSession(net::ip::tcp::socket socket, std::shared_ptr<ne
                                  std::string peer, Owner &owner, const HttpRequestParser::Limits &limits,
                                  const Timing &timing, BodyBudget &bodies)
     : tls_(std::move(tls)), stream_(makeStream(std::move(socket), tls_.get())),
-      buffer_(limits.headBytes + 4096), peer_(std::move(peer)), owner_(owner),
-      limits_(limits), bodies_(bodies), timing_(timing)
+      buffer_(limits.headBytes + 4096), peer_(std::move(peer)), owner_(owner), limits_(limits),
+      bodies_(bodies), timing_(timing)
 {
 }
 
@@ -195,10 +197,33 @@ template <class Stream> void HttpSession<Stream>::dispatch()
 template <class Stream> void HttpSession<Stream>::respond(HttpAnswer answer)
 {
     const HttpRequest &request = parser_->request();
+    if (answer.openStream)
+        return openStream(std::move(answer), request);
     write(std::move(answer), parser_->keep_alive() && !stopping_, &request);
 }
 
-template <class Stream> void HttpSession<Stream>::write(HttpAnswer answer, bool keepAlive, const HttpRequest *request)
+template <class Stream> void HttpSession<Stream>::openStream(HttpAnswer answer, const HttpRequest &request)
+{
+    if (stopping_ || !owner_.takeStreamPlace())
+        return write({503, "text/html; charset=utf-8", ""}, false, &request);
+    bool http11 = request.version >= 11;
+    std::string head = std::string(http11 ? "HTTP/1.1" : "HTTP/1.0") +
+                       " 200 OK\r\nContent-Type: text/event-stream; charset=utf-8\r\n"
+                       "Cache-Control: no-cache\r\nX-Accel-Buffering: no\r\n" +
+                       (http11 ? "Transfer-Encoding: chunked\r\n\r\n" : "Connection: close\r\n\r\n");
+    owner_.log(request.clientAddress, &request, 200, started_);
+    // The connection's stream, and its place under the caps, go to the event stream.
+    auto stream = std::make_shared<EventStreamSession<Stream>>(std::move(stream_), tls_, peer_, http11,
+                                                               owner_.streamOwner(), owner_.streamLimits());
+    released_ = true;
+    busy_ = false;
+    owner_.adoptStream(this, stream);
+    answer.openStream(stream);
+    stream->start(std::move(head));
+}
+
+template <class Stream>
+void HttpSession<Stream>::write(HttpAnswer answer, bool keepAlive, const HttpRequest *request)
 {
     response_ = {};
     response_.version(request && request->version == 10 ? 10 : 11);

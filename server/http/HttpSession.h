@@ -29,8 +29,8 @@ public:
     // tls: the context of a TLS session, held as long as the session lives (a reload gives
     // later sessions another one); null for plain HTTP.
     HttpSession(boost::asio::ip::tcp::socket socket, std::shared_ptr<boost::asio::ssl::context> tls,
-                std::string peer, Owner &owner, const HttpRequestParser::Limits &limits,
-                const Timing &timing, BodyBudget &bodies);
+                std::string peer, Owner &owner, const HttpRequestParser::Limits &limits, const Timing &timing,
+                BodyBudget &bodies);
     ~HttpSession() override;
 
     void start() override;
@@ -47,6 +47,8 @@ private:
     void dispatch();
     void respond(HttpAnswer answer);
     void write(HttpAnswer answer, bool keepAlive, const HttpRequest *request);
+    // The answer stays open as an event stream, which takes the connection over.
+    void openStream(HttpAnswer answer, const HttpRequest &request);
     void close();
     void releaseSlot();
     void lingerThenClose();

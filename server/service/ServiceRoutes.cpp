@@ -13,6 +13,8 @@
 #include <boost/asio/co_spawn.hpp>
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 
 namespace net = boost::asio;
@@ -21,6 +23,21 @@ namespace {
 
 const char *const xmlType = "text/xml; charset=utf-8";
 const char *const htmlType = "text/html; charset=utf-8";
+
+// A whole decimal number within bounds, or nullopt.
+std::optional<std::int64_t> decimal(const std::string &text, std::int64_t low, std::int64_t high)
+{
+    if (text.empty() || text.size() > 19)
+        return std::nullopt;
+    std::size_t digits = text[0] == '-' ? 1 : 0;
+    if (digits == text.size() || !std::all_of(text.begin() + std::ptrdiff_t(digits), text.end(),
+                                              [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    std::int64_t value = std::stoll(text);
+    if (value < low || value > high)
+        return std::nullopt;
+    return value;
+}
 
 std::string queryOf(const HttpRequest &request)
 {
@@ -46,9 +63,10 @@ HttpAnswer serverFault(const std::string &reason)
 } // namespace
 
 ServiceRoutes::ServiceRoutes(Store &store, WebService::Workers workers, Settings settings)
-    : service_(store, workers, settings.service), storeWorkers_(workers.store), readiness_(store),
-      publicSite_(std::move(settings.publicSite))
+    : feed_(store), service_(store, workers, settings.service), storeWorkers_(workers.store),
+      readiness_(store), publicSite_(std::move(settings.publicSite))
 {
+    service_.keepAnswersIn(feed_);
 }
 
 std::string ServiceRoutes::operationOf(const HttpRequest &request) const
@@ -95,8 +113,10 @@ net::awaitable<HttpAnswer> ServiceRoutes::route(const HttpRequest &request)
         co_return co_await insiderPage(request);
     if (path.rfind("/pages/", 0) == 0 && get)
         co_return demoPage(path.substr(7));
+    if (path == "/events" && get)
+        co_return co_await eventStream(request);
     bool known = path == "/WebService.asmx" || path == "/IP.aspx" || path == "/GongGaoXinXi.aspx" ||
-                 path == "/healthz" || path == "/readyz";
+                 path == "/healthz" || path == "/readyz" || path == "/events";
     int status = known ? 405 : 404;
     co_return HttpAnswer{status, htmlType, ServicePages::errorPage(std::to_string(status), "请求无法处理。")};
 }
@@ -216,4 +236,22 @@ HttpAnswer ServiceRoutes::demoPage(const std::string &file)
     if (html.empty())
         return {404, htmlType, ServicePages::errorPage("404", "页面不存在。")};
     return {200, htmlType, html};
+}
+
+net::awaitable<HttpAnswer> ServiceRoutes::eventStream(const HttpRequest &request)
+{
+    auto pairs = decodeQuery(queryOf(request));
+    auto level = pairs ? decimal(queryValue(*pairs, "userdj"), INT32_MIN, INT32_MAX) : std::nullopt;
+    if (!level)
+        co_return HttpAnswer{400, htmlType, ServicePages::errorPage("400", "请求无法处理。")};
+    // A number the stream never sent (or none) gets the current event at once.
+    auto last = decimal(request.header("Last-Event-ID").value_or(""), 0, INT64_MAX);
+    // The stream tells what ifchangetable would answer this caller: a paid level only to an
+    // address holding the online record of such a subscription.
+    int served = co_await service_.streamLevel(int(*level), request.clientAddress);
+    HttpAnswer answer;
+    answer.openStream = [this, served, last](const std::shared_ptr<EventStream> &stream) {
+        feed_.subscribe(stream, served, last);
+    };
+    co_return answer;
 }

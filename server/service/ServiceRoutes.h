@@ -1,6 +1,7 @@
 #pragma once
 
 #include "http/RequestHandler.h"
+#include "service/ChangeFeed.h"
 #include "service/ReadinessProbe.h"
 #include "service/WebService.h"
 
@@ -11,10 +12,10 @@
 class Store;
 
 // What the service answers on each path: the SOAP calls, the WSDL and help page, /IP.aspx,
-// /GongGaoXinXi.aspx, the demo pages, and for load balancers /healthz (the process answers)
-// and /readyz (its store answers too). Nothing a request does ends the process: every
-// failure of any step becomes a fault or an error page, and what went wrong inside (a
-// database's own message) goes to the log, never to the caller.
+// /GongGaoXinXi.aspx, the demo pages, the change stream /events, and for load balancers
+// /healthz (the process answers) and /readyz (its store answers too). Nothing a request does
+// ends the process: every failure of any step becomes a fault or an error page, and what went
+// wrong inside (a database's own message) goes to the log, never to the caller.
 class ServiceRoutes : public RequestHandler
 {
 public:
@@ -27,6 +28,9 @@ public:
     };
 
     ServiceRoutes(Store &store, WebService::Workers workers, Settings settings);
+
+    // What tells the event streams of changes; the store's own writes and its watch feed it.
+    ChangeFeed &changeFeed() { return feed_; }
 
     void setPublicSite(std::string site) { publicSite_ = std::move(site); }
 
@@ -44,7 +48,9 @@ private:
     boost::asio::awaitable<HttpAnswer> insiderPage(const HttpRequest &request);
     HttpAnswer demoPage(const std::string &file);
     boost::asio::awaitable<HttpAnswer> readiness();
+    boost::asio::awaitable<HttpAnswer> eventStream(const HttpRequest &request);
 
+    ChangeFeed feed_;
     WebService service_;
     WorkerPool &storeWorkers_;
     ReadinessProbe readiness_;

@@ -1,6 +1,7 @@
 #include "service/WebService.h"
 
 #include "service/BlockingCall.h"
+#include "service/ChangeFeed.h"
 #include "service/DataSetWriter.h"
 #include "service/StatementCatalogue.h"
 #include "soap/ClientFault.h"
@@ -450,10 +451,19 @@ std::string WebService::quoteItem(const std::string &text)
 WebService::Async<std::string> WebService::ifchangetable(int userdj, std::string address)
 {
     Store *store = &store_;
+    ChangeFeed *feed = feed_;
     std::string holdingSince = DateTimeText::secondsAgo(settings_.holding.count());
-    auto reading = stored([store, userdj, address, holdingSince] {
+    auto reading = stored([store, feed, userdj, address, holdingSince] {
+        std::int64_t level =
+            userdj == Stream::publicLevel ? std::int64_t(userdj) : store->with([&](DatabaseConnection &c) {
+                return readableLevel(c, userdj, address, holdingSince);
+            });
+        // Where the feed keeps the answers current (PostgreSQL's notifications), no database
+        // round trip is needed for them.
+        if (feed)
+            if (auto kept = feed->keptAnswer(int(level)))
+                return *kept;
         return store->with([&](DatabaseConnection &c) {
-            std::int64_t level = readableLevel(c, userdj, address, holdingSince);
             // Every subscriber asks this each poll, and the answer changes only with the
             // data: it is kept per level until the database changes. Only levels some
             // caller may read are keys, so the cache stays as small as the set of levels.
@@ -465,6 +475,23 @@ WebService::Async<std::string> WebService::ifchangetable(int userdj, std::string
             c.keepAnswer(key, stamp, answer);
             return answer;
         });
+    });
+    co_return co_await std::move(reading);
+}
+
+WebService::Async<int> WebService::streamLevel(int userdj, std::string address)
+{
+    Store *store = &store_;
+    ChangeFeed *feed = feed_;
+    std::string holdingSince = DateTimeText::secondsAgo(settings_.holding.count());
+    auto reading = stored([store, feed, userdj, address, holdingSince] {
+        int level = int(store->with(
+            [&](DatabaseConnection &c) { return readableLevel(c, userdj, address, holdingSince); }));
+        // The level's answer is read here, on a store worker, rather than when the stream
+        // opens on a connection's thread.
+        if (feed)
+            feed->prepare(level);
+        return level;
     });
     co_return co_await std::move(reading);
 }

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class ChangeFeed;
+
 // The ten operations of the service. Each answers its result as text; a statement the
 // service does not run, or a failure of the store, throws ServerFault; an unreadable
 // parameter throws ClientFault; work that could not be done in time throws ServiceBusy.
@@ -100,6 +102,12 @@ public:
     static std::string quoteItem(const std::string &text);
     // The change-counter text for a subscriber of userdj, computed now.
     static std::string changeCounterText(Store &store, DatabaseConnection &connection, int userdj);
+    // Answers ifchangetable from the feed's kept answers where it keeps them. Before any call;
+    // the feed must outlive the workers' work.
+    void keepAnswersIn(ChangeFeed &feed) { feed_ = &feed; }
+    // The level whose changes a caller at address is told of on the change stream, asking for
+    // userdj: the level whose ifchangetable answer it would be given.
+    Async<int> streamLevel(int userdj, std::string address);
 
     // The account whose name and password match, checked as every password is: at most one
     // check at a time per address and within the address's budget (else refused at once),
@@ -127,4 +135,5 @@ private:
     LoginThrottle::Settings throttle_;
     AddressGate passwordGate_;
     AddressGate signUpGate_;
+    ChangeFeed *feed_ = nullptr;
 };

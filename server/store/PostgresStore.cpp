@@ -1,5 +1,6 @@
 #include "store/PostgresStore.h"
 
+#include "store/PostgresChangeWatch.h"
 #include "store/PostgresConnection.h"
 #include "store/Stream.h"
 
@@ -44,6 +45,10 @@ CREATE TABLE IF NOT EXISTS ChangeCounter(
     stream text NOT NULL, level integer NOT NULL, added integer NOT NULL DEFAULT 0,
     revised integer NOT NULL DEFAULT 0, PRIMARY KEY(stream, level));
 
+)SQL";
+
+// Replaced at every start, so that a database made by an earlier version notifies too.
+const char *const countFunction = R"SQL(
 -- A revision counts for the old and the new level, since moving an item between levels
 -- changes what both see; a removal is a revision too.
 CREATE OR REPLACE FUNCTION count_change() RETURNS trigger LANGUAGE plpgsql AS $$
@@ -66,6 +71,9 @@ BEGIN
         INSERT INTO ChangeCounter(stream, level, revised) VALUES(TG_ARGV[0], OLD.XinXiDJ, 1)
             ON CONFLICT(stream, level) DO UPDATE SET revised = ChangeCounter.revised + 1;
     END IF;
+    -- Every instance listens, so that its subscribers' streams and its kept answers follow
+    -- a change made anywhere. Notifications of one transaction arrive as one, at commit.
+    PERFORM pg_notify('stock_alert_change', '');
     RETURN NULL;
 END $$;
 )SQL";
@@ -118,6 +126,11 @@ void PostgresStore::stopCounting(DatabaseConnection &c)
     c.script("SET LOCAL stock_alert.copying = 'on'");
 }
 
+std::unique_ptr<ChangeWatch> PostgresStore::watchChanges()
+{
+    return std::make_unique<PostgresChangeWatch>(uri_);
+}
+
 void PostgresStore::createSchema()
 {
     with([](DatabaseConnection &c) {
@@ -125,6 +138,7 @@ void PostgresStore::createSchema()
             // Two inits at once would race on the IF NOT EXISTS checks.
             c.script("SELECT pg_advisory_xact_lock(8765001)");
             c.script(schema);
+            c.script(countFunction);
             for (const Stream &stream : Stream::all())
                 c.script(counterTrigger(stream.table, stream.counter));
         });
@@ -137,6 +151,7 @@ void PostgresStore::upgradeSchema()
     with([](DatabaseConnection &c) {
         c.transaction([&] {
             c.script("SELECT pg_advisory_xact_lock(8765001)");
+            c.script(countFunction);
             c.script(
                 "CREATE TABLE IF NOT EXISTS PasswordProof(userid integer NOT NULL, address text NOT NULL, "
                 "provedAt bigint NOT NULL, PRIMARY KEY(userid, address));\n"

@@ -21,6 +21,7 @@ public:
     std::string description() const override { return description_; }
     void createSchema() override;
     void upgradeSchema() override;
+    std::unique_ptr<ChangeWatch> watchChanges() override;
 
     // Result column names PostgreSQL folds to lower case, as the schema spells them.
     static const std::map<std::string, std::string> &columnNames();

@@ -1,5 +1,6 @@
 #include "store/SqliteStore.h"
 
+#include "store/SqliteChangeWatch.h"
 #include "store/SqliteConnection.h"
 #include "store/Stream.h"
 
@@ -98,6 +99,11 @@ SqliteStore::SqliteStore(std::string path, bool create) : path_(std::move(path))
 std::unique_ptr<DatabaseConnection> SqliteStore::connect()
 {
     return std::make_unique<SqliteConnection>(path_, SqliteConnection::Mode::Create);
+}
+
+std::unique_ptr<ChangeWatch> SqliteStore::watchChanges()
+{
+    return std::make_unique<SqliteChangeWatch>(path_);
 }
 
 void SqliteStore::createSchema()

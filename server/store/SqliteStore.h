@@ -15,6 +15,7 @@ public:
     void createSchema() override;
     void upgradeSchema() override;
     void backupTo(const std::string &file) override;
+    std::unique_ptr<ChangeWatch> watchChanges() override;
 
 protected:
     std::unique_ptr<DatabaseConnection> connect() override;

@@ -427,10 +427,12 @@ std::int64_t Store::publish(const std::string &table,
         marks += ", ?" + std::to_string(values.size() + 1);
         values.push_back(DateTimeText::now());
     }
-    return with([&](DatabaseConnection &c) {
+    auto id = with([&](DatabaseConnection &c) {
         return insertedId(
             c.query("INSERT INTO " + table + "(" + names + ") VALUES(" + marks + ") RETURNING id", values));
     });
+    itemsChanged();
+    return id;
 }
 
 void Store::revise(const std::string &table, std::int64_t id,
@@ -461,6 +463,13 @@ void Store::revise(const std::string &table, std::int64_t id,
                       values) == 0)
             throw std::runtime_error("no item " + std::to_string(id) + " in " + table);
     });
+    itemsChanged();
+}
+
+void Store::itemsChanged()
+{
+    if (itemsChanged_)
+        itemsChanged_();
 }
 
 std::vector<Store::SkippedRow> Store::copyFrom(CopySource &source)

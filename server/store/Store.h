@@ -1,8 +1,10 @@
 #pragma once
 
+#include "store/ChangeWatch.h"
 #include "store/DatabaseConnection.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -146,6 +148,12 @@ public:
     };
     std::vector<SkippedRow> copyFrom(CopySource &source);
 
+    // Called after each publish or revise through this store has been committed, on the
+    // thread that made it. Set it before the store is used from several threads.
+    void onItemsChanged(std::function<void()> listener) { itemsChanged_ = std::move(listener); }
+    // A watch of its own on the database, for commits of anyone (another process too).
+    virtual std::unique_ptr<ChangeWatch> watchChanges() = 0;
+
     // Whether lists are tiered by user level (Sys_pz.yhqyhyfj).
     bool tieringOn(DatabaseConnection &connection);
 
@@ -164,6 +172,8 @@ protected:
     virtual void stopCounting(DatabaseConnection &) {}
 
 private:
+    void itemsChanged();
+
     struct Lease
     {
         explicit Lease(Store &store);
@@ -175,4 +185,5 @@ private:
 
     std::mutex mutex_;
     std::vector<std::unique_ptr<DatabaseConnection>> idle_;
+    std::function<void()> itemsChanged_;
 };

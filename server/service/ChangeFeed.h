@@ -1,0 +1,82 @@
+#pragma once
+
+#include "store/Store.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+
+class EventStream;
+
+// Tells the open event streams of each change their level can see, the moment this process
+// writes and soon after anyone else does: one event per change, "id:" the change number
+// (ChangeCounterText::changeNumber) and "data:" the level's change-counter answer. The
+// stream only says "ask now": the subscriber's poll stays the source of truth.
+//
+// Where changes come from: refresh() after this process's own writes; a watch thread on the
+// store (ChangeWatch) for everyone else's. When the watch is told of every change
+// (PostgreSQL's notifications), the answers read for the streams also answer ifchangetable
+// from memory, and are read again whole whenever the watch resumes after a loss.
+class ChangeFeed
+{
+public:
+    explicit ChangeFeed(Store &store) : store_(store) {}
+    ~ChangeFeed();
+    ChangeFeed(const ChangeFeed &) = delete;
+    ChangeFeed &operator=(const ChangeFeed &) = delete;
+
+    // Starts and stops the thread that watches the store.
+    void startWatching();
+    void stopWatching();
+
+    // Reads the counters again and sends an event to each stream whose level's answer
+    // changed. Any thread; a store that fails leaves everything as it was.
+    void refresh();
+
+    // Reads level's answer unless it is known already, so that a stream of that level can
+    // start without reading the store. A store that fails leaves it for subscribe().
+    void prepare(int level);
+
+    // Adds a stream told of level's changes. It gets the current event at once unless
+    // lastEventId is the current change number (it has seen it). Call before the stream
+    // starts.
+    void subscribe(const std::shared_ptr<EventStream> &stream, int level,
+                   std::optional<std::int64_t> lastEventId);
+
+    // The change-counter answer of level as kept in memory; nullopt when it is not kept (the
+    // watch is not told of every change, or is not listening now, or too many levels are
+    // kept already): then it must be read from the store.
+    std::optional<std::string> keptAnswer(int level);
+
+    // One event as sent on the stream.
+    static std::string event(std::int64_t number, const std::string &text);
+
+    // How often the watch looks, where it has to look for changes itself.
+    static constexpr std::chrono::milliseconds lookEvery{50};
+    // Levels whose answers are kept: a subscriber may ask for any number.
+    static constexpr std::size_t keptLevels = 8;
+
+private:
+    using Streams = std::unordered_map<EventStream *, std::weak_ptr<EventStream>>;
+
+    void refreshLevels(std::optional<int> alsoLevel);
+    void watch();
+    void remove(EventStream *stream, int level);
+
+    Store &store_;
+    std::mutex refreshMutex_; // one read and its events at a time, so numbers go out in order
+    std::mutex stateMutex_;   // what follows: short holds only
+    std::map<int, std::string> answers_;
+    std::int64_t number_ = 0;
+    std::map<int, Streams> streams_;
+    bool answersKept_ = false;
+    std::atomic<bool> stopping_{false};
+    std::thread watcher_;
+};
