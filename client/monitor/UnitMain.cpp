@@ -3,6 +3,7 @@
 #include "Announcer.h"
 #include "BusyCursor.h"
 #include "ChangeCounters.h"
+#include "ChangeStream.h"
 #include "ClientStatements.h"
 #include "DefaultErrorReport.h"
 #include "HttpTransport.h"
@@ -27,12 +28,14 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QToolButton>
+#include <QUrl>
 #include <QWindow>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <array>
 #include <exception>
 #include <limits>
+#include <utility>
 
 // The main window's resources are compiled into this shared library, which registers them when
 // it is loaded; asking for them by name as well (from the global namespace, where the macro
@@ -129,6 +132,8 @@ TFrmMain::TFrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     Timer2->setInterval(15000);
     connect(Timer2, &QTimer::timeout, this, &TFrmMain::Timer2Timer);
     connect(&m_tickWatcher, &QFutureWatcher<PollTick::Fetched>::finished, this, &TFrmMain::applyTick);
+    m_changeStream = new ChangeStream(this);
+    connect(m_changeStream, &ChangeStream::tickWanted, this, &TFrmMain::tickNow);
     m_loginCheck = new LoginElsewhereCheck(this);
     connect(m_loginCheck, &LoginElsewhereCheck::applied, this, &TFrmMain::loginCheckApplied);
     connect(m_loginCheck, &LoginElsewhereCheck::signedInElsewhere, this, &TFrmMain::endOnLoginElsewhere);
@@ -144,6 +149,7 @@ TFrmMain::TFrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
 
 TFrmMain::~TFrmMain()
 {
+    m_changeStream->stop();
     Timer1->stop();
     Timer2->stop();
     // A fetch still waiting for the service gives up at once; its result is dropped.
@@ -337,6 +343,7 @@ void TFrmMain::FormShow()
     } catch (const std::exception &) {
     }
     Timer2->start();
+    startChangeStream();
     if (UnitGlouble.StayOnTop) {
         setAttribute(Qt::WA_ShowWithoutActivating);
         setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -388,6 +395,32 @@ void TFrmMain::Timer1Timer()
     // Ticks never overlap: one whose fetch still waits for the service lets this one pass.
     if (m_tickWatcher.isRunning())
         return;
+    startTick();
+}
+
+void TFrmMain::startChangeStream()
+{
+    // The service tells of a change the moment it happens; the poll timer stays the safety
+    // net, and a service without the stream is simply polled.
+    m_changeStream->start(QUrl(ServiceClient::serviceHost() + QStringLiteral("/events?userdj=") +
+                               QString(UnitGlouble.UserLevel).trimmed()));
+}
+
+void TFrmMain::tickNow()
+{
+    if (!m_polling)
+        return;
+    // A change told while a tick's fetch is out may have come after the fetch read the
+    // counters: exactly one more tick follows it.
+    if (m_tickWatcher.isRunning()) {
+        m_tickAgain = true;
+        return;
+    }
+    startTick();
+}
+
+void TFrmMain::startTick()
+{
     m_tickState = PollTick::State::current();
     m_tickFetchesFirstCounters = m_needsFirstCounters;
     if (m_tickFetchesFirstCounters)
@@ -404,6 +437,7 @@ void TFrmMain::applyTick()
     const PollTick::Fetched fetched = m_tickWatcher.result();
     if (m_tickFetchesFirstCounters) {
         applyFirstCounters(fetched);
+        tickAgainIfAsked();
         return;
     }
     // A page opened or closed, or counters recorded, while the fetch waited: the dispatch the
@@ -423,6 +457,13 @@ void TFrmMain::applyTick()
     }
     m_tray->noteTickReached(fetched.counterText.has_value());
     emit pollTickApplied();
+    tickAgainIfAsked();
+}
+
+void TFrmMain::tickAgainIfAsked()
+{
+    if (std::exchange(m_tickAgain, false) && m_polling && !m_tickWatcher.isRunning())
+        startTick();
 }
 
 // Counters that were never stored as seen would make every stream look changed: they are taken
@@ -457,6 +498,7 @@ void TFrmMain::Timer2Timer()
 
 void TFrmMain::endOnLoginElsewhere()
 {
+    m_changeStream->stop();
     Timer1->stop();
     m_polling = false;
     Timer2->stop();
@@ -488,6 +530,7 @@ void TFrmMain::FormDestroy()
     if (m_destroyed || UnitGlouble.UserId.isEmpty())
         return;
     m_destroyed = true;
+    m_changeStream->stop();
     try {
         // A hung service gets a second of its own to take the record away: closing the
         // program must not wait for a call's whole time-out.

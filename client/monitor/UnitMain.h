@@ -14,6 +14,7 @@
 #include <memory>
 
 class Announcer;
+class ChangeStream;
 class LoginElsewhereCheck;
 class MarqueeStatus;
 class QLabel;
@@ -109,6 +110,7 @@ public:
     // The first counter fetch failed: the next tick fetches the counters in its place and
     // stores them as seen, announcing nothing.
     bool needsFirstCounters() const { return m_needsFirstCounters; }
+    ChangeStream *changeStream() const { return m_changeStream; }
 
 public slots:
     void FormShow();
@@ -147,8 +149,14 @@ private:
     void setPageCaptions();
     void setUserLabels();
 
+    void startTick();
     void applyTick();
     void applyFirstCounters(const PollTick::Fetched &fetched);
+    // After the show sequence: the change stream asks for ticks between the timer's.
+    void startChangeStream();
+    void tickNow();
+    // A change told while the tick's fetch was out: one more tick now.
+    void tickAgainIfAsked();
     void endOnLoginElsewhere();
 
     bool m_shown = false;
@@ -163,6 +171,8 @@ private:
     Announcer *m_announcer = nullptr;
     LoginElsewhereCheck *m_loginCheck = nullptr;
     std::unique_ptr<AlertFlows> m_flows;
+    ChangeStream *m_changeStream = nullptr;
+    bool m_tickAgain = false; // a tick asked for while one ran
 
     PollTick::State m_tickState;
     QFutureWatcher<PollTick::Fetched> m_tickWatcher;

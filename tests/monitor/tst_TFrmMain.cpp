@@ -1,5 +1,6 @@
 #include "AlertSound.h"
 #include "ChangeCounters.h"
+#include "ChangeStream.h"
 #include "ClientServiceFixture.h"
 #include "ClosedHost.h"
 #include "HttpTransport.h"
@@ -101,6 +102,7 @@ private slots:
 
     void unchangedCountersDoNothing();
     void stockAlertWithPageClosed();
+    void changeStreamStartsATickAtOnce();
     void allFourStreamsInOneTickInOrder();
     void counterThatGoesDownIsAChange();
     void revisionWithPageClosedIsStoredNotAnnounced();
@@ -313,6 +315,29 @@ void tst_TFrmMain::stockAlertWithPageClosed()
     QCOMPARE(sounds.count(), 1);
     QCOMPARE(window->PopUpNotifier1->PopupCount(), 1);
     QCOMPARE(UnitGlouble.LastStockAdded, ChangeCounters::counter(QStringLiteral("gptjadd")));
+}
+
+void tst_TFrmMain::changeStreamStartsATickAtOnce()
+{
+    signIn();
+    // As start-up shows it, with the poll timers stopped but the change stream left open:
+    // only an event can start a tick.
+    auto window = std::make_unique<TFrmMain>();
+    QSignalSpy applied(window.get(), &TFrmMain::pollTickApplied);
+    window->show();
+    window->Timer1->stop();
+    window->Timer2->stop();
+    closeAlertList(*window);
+    QTRY_VERIFY_WITH_TIMEOUT(window->changeStream()->isOpen(), Bound);
+    // The stream's first event (the current counters) starts one tick, which finds nothing.
+    QTRY_VERIFY_WITH_TIMEOUT(applied.count() > 0 && !window->isTickRunning(), Bound);
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    publish({"stock", "--code", "600028", "--name", "中国石化", "--op", "买入", "--reason", "测试", "--level",
+             "2"});
+    QVERIFY(toasts.wait(Bound));
+    QVERIFY2(toasts.first().first().toString().contains(QStringLiteral("股票代码：600028")),
+             qPrintable(toasts.first().first().toString()));
+    QVERIFY(!window->Timer1->isActive());
 }
 
 void tst_TFrmMain::allFourStreamsInOneTickInOrder()

@@ -1,5 +1,7 @@
 #include "MainWindowWithTimersStopped.h"
 
+#include "ChangeStream.h"
+
 #include <QTimer>
 
 std::unique_ptr<TFrmMain> showMainWindowWithTimersStopped()
@@ -14,4 +16,5 @@ void stopPollTimers(TFrmMain &window)
 {
     window.Timer1->stop();
     window.Timer2->stop();
+    window.changeStream()->stop();
 }
