@@ -47,7 +47,7 @@ CREATE TABLE IF NOT EXISTS ChangeCounter(
 
 )SQL";
 
-// Replaced at every start, so that a database made by an earlier version notifies too.
+// Replaced at every start, so that a database made by an earlier version gets the newest.
 const char *const countFunction = R"SQL(
 -- A revision counts for the old and the new level, since moving an item between levels
 -- changes what both see; a removal is a revision too.
@@ -71,8 +71,14 @@ BEGIN
         INSERT INTO ChangeCounter(stream, level, revised) VALUES(TG_ARGV[0], OLD.XinXiDJ, 1)
             ON CONFLICT(stream, level) DO UPDATE SET revised = ChangeCounter.revised + 1;
     END IF;
-    -- Every instance listens, so that its subscribers' streams and its kept answers follow
-    -- a change made anywhere. Notifications of one transaction arrive as one, at commit.
+    RETURN NULL;
+END $$;
+
+-- Every instance listens, so that its subscribers' streams and its kept answers follow a
+-- change made anywhere: to the counters, or to the configuration that decides what each
+-- level sees. Notifications of one transaction arrive as one, at commit.
+CREATE OR REPLACE FUNCTION notify_change() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
     PERFORM pg_notify('stock_alert_change', '');
     RETURN NULL;
 END $$;
@@ -83,6 +89,19 @@ std::string counterTrigger(const std::string &table, const std::string &stream)
     return "DROP TRIGGER IF EXISTS " + table + "_counted ON " + table + ";\nCREATE TRIGGER " + table +
            "_counted AFTER INSERT OR UPDATE OR DELETE ON " + table +
            " FOR EACH ROW EXECUTE FUNCTION count_change('" + stream + "');\n";
+}
+
+// Made only where missing: creating a trigger locks its table against writes, and every
+// instance runs this at start.
+void createNotifyTriggers(DatabaseConnection &c)
+{
+    for (const char *table : {"ChangeCounter", "Sys_pz"}) {
+        std::string name = std::string(table) + "_notify";
+        if (!c.query("SELECT 1 FROM pg_trigger WHERE tgname = lower(?1)", {name}).empty())
+            continue;
+        c.script("CREATE TRIGGER " + name + " AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON " + table +
+                 " FOR EACH STATEMENT EXECUTE FUNCTION notify_change()");
+    }
 }
 
 } // namespace
@@ -152,6 +171,7 @@ void PostgresStore::upgradeSchema()
         c.transaction([&] {
             c.script("SELECT pg_advisory_xact_lock(8765001)");
             c.script(countFunction);
+            createNotifyTriggers(c);
             c.script(
                 "CREATE TABLE IF NOT EXISTS PasswordProof(userid integer NOT NULL, address text NOT NULL, "
                 "provedAt bigint NOT NULL, PRIMARY KEY(userid, address));\n"

@@ -4,6 +4,7 @@
 #include "EventStreamReader.h"
 #include "ServiceFixture.h"
 
+#include <QDeadlineTimer>
 #include <QTest>
 
 #include <memory>
@@ -166,9 +167,10 @@ void tst_ServiceEvents::capsRefuseWith503()
     QCOMPARE(second.status(), 200);
     EventStreamReader third(capped.port(), "/events?userdj=3", -1, "127.0.0.4");
     QCOMPARE(third.status(), 503);
+    // A stream that ends gives its place back; the service notices the close in a moment.
+    // Each try comes from an address of its own: a refused connection keeps its address's
+    // place while the service drains it.
     first.reset();
-    // The service notices the close in a moment. Each try comes from an address of its own:
-    // a refused connection keeps its address's place while the service drains it.
     int source = 5;
     QTRY_VERIFY_WITH_TIMEOUT(EventStreamReader(capped.port(), "/events?userdj=3", -1,
                                                qPrintable(QStringLiteral("127.0.0.%1").arg(source++)))
