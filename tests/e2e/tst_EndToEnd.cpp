@@ -19,6 +19,8 @@ constexpr int ExitBoundMs = 15000;
 // The poll period the tests give the demo data, and what a toast may take beyond it.
 constexpr int PollPeriodSeconds = 1;
 constexpr int ToastSlackMs = 1000;
+// What the change stream must bring a toast within, whatever the poll period.
+constexpr int InstantToastBoundMs = 1000;
 // The login-elsewhere check runs every 15 s.
 constexpr int LoginCheckPeriodMs = 15000;
 
@@ -52,12 +54,21 @@ private slots:
     void toastWithListClosedAndListRefreshedWhenOpen();
     void secondSignInElsewhereEndsTheFirst();
     void serviceOutageIsRiddenOut();
+    void instantToastWithSlowPolling();
 
 private:
     bool startSignedIn(ClientProcess &client);
     bool onlineRowExists() const;
     int requestCount(const QString &operation) const { return requestCount(*m_service, operation); }
     static int requestCount(const ServiceFixture &service, const QString &operation);
+    static int streamsOpened(const ServiceFixture &service)
+    {
+        return int(service.serverLog().count(QStringLiteral(" GET /events - 200 ")));
+    }
+    bool waitUntilNoToast(const ClientProcess &client)
+    {
+        return QTest::qWaitFor([&] { return client.otherWindows().isEmpty(); }, 20000);
+    }
     bool publishStockAlert(const QString &code);
     // Waits for a client window other than the main window (a toast) until the deadline.
     std::optional<XDisplay::Window> waitForToast(const ClientProcess &client, int timeoutMs);
@@ -121,20 +132,19 @@ bool tst_EndToEnd::onlineRowExists() const
 int tst_EndToEnd::requestCount(const ServiceFixture &service, const QString &operation)
 {
     // One line per request: "<peer> POST /WebService.asmx <operation> <status> <time>".
-    return int(service.serverLog().count(QStringLiteral(" /WebService.asmx ") + operation +
-                                            QLatin1Char(' ')));
+    return int(
+        service.serverLog().count(QStringLiteral(" /WebService.asmx ") + operation + QLatin1Char(' ')));
 }
 
 bool tst_EndToEnd::publishStockAlert(const QString &code)
 {
     QString output;
-    const int rc = m_service->runCommand({QStringLiteral("publish"), QStringLiteral("stock"),
-                                          QStringLiteral("--code"), code, QStringLiteral("--name"),
-                                          QStringLiteral("浦发银行"), QStringLiteral("--op"),
-                                          QStringLiteral("买入"), QStringLiteral("--reason"),
-                                          QStringLiteral("放量突破"), QStringLiteral("--level"),
-                                          QStringLiteral("3")},
-                                         &output);
+    const int rc =
+        m_service->runCommand({QStringLiteral("publish"), QStringLiteral("stock"), QStringLiteral("--code"),
+                               code, QStringLiteral("--name"), QStringLiteral("浦发银行"),
+                               QStringLiteral("--op"), QStringLiteral("买入"), QStringLiteral("--reason"),
+                               QStringLiteral("放量突破"), QStringLiteral("--level"), QStringLiteral("3")},
+                              &output);
     if (rc != 0)
         qWarning("publish failed: %s", qPrintable(output));
     return rc == 0;
@@ -144,13 +154,13 @@ std::optional<XDisplay::Window> tst_EndToEnd::waitForToast(const ClientProcess &
 {
     std::optional<XDisplay::Window> toast;
     if (!QTest::qWaitFor(
-        [&] {
-            const QList<XDisplay::Window> others = client.otherWindows();
-            if (!others.isEmpty())
-                toast = others.first();
-            return toast.has_value();
-        },
-        timeoutMs))
+            [&] {
+                const QList<XDisplay::Window> others = client.otherWindows();
+                if (!others.isEmpty())
+                    toast = others.first();
+                return toast.has_value();
+            },
+            timeoutMs))
         return std::nullopt;
     return toast;
 }
@@ -190,14 +200,17 @@ void tst_EndToEnd::closeConfirmationEndsTheClient()
 
     QVERIFY2(XDisplay::click(client.mainWindow(), CloseButton), qPrintable(XDisplay::lastError()));
     std::optional<XDisplay::Window> confirmation;
-    QVERIFY2(QTest::qWaitFor([&] { return (confirmation = client.windowNamed(QStringLiteral("提示"))).has_value(); },
-                             StartBoundMs),
+    QVERIFY2(QTest::qWaitFor(
+                 [&] { return (confirmation = client.windowNamed(QStringLiteral("提示"))).has_value(); },
+                 StartBoundMs),
              "no close confirmation");
     keepScreenshot(confirmation->id, QStringLiteral("close-confirmation.png"));
-    QVERIFY2(client.isRunning() && onlineRowExists(), "the client ended before the confirmation was answered");
+    QVERIFY2(client.isRunning() && onlineRowExists(),
+             "the client ended before the confirmation was answered");
 
     // Enter answers OK, the default button.
-    QVERIFY2(XDisplay::sendKeys(confirmation->id, {QStringLiteral("Return")}), qPrintable(XDisplay::lastError()));
+    QVERIFY2(XDisplay::sendKeys(confirmation->id, {QStringLiteral("Return")}),
+             qPrintable(XDisplay::lastError()));
     QVERIFY2(client.waitForExit(ExitBoundMs), "the client did not end after OK");
     QVERIFY2(client.exitedNormally(), qPrintable(client.log()));
     QVERIFY2(!onlineRowExists(), "the online row is still there after the client ended");
@@ -220,7 +233,8 @@ void tst_EndToEnd::toastWithListClosedAndListRefreshedWhenOpen()
     QVERIFY2(QTest::qWaitFor([&] { return requestCount(QStringLiteral("hqsametable")) >= fillsBefore + 2; },
                              PollPeriodSeconds * 1000 + ToastSlackMs),
              "the open alert list page was not refilled");
-    QVERIFY2(waitForToast(client, PollPeriodSeconds * 1000 + ToastSlackMs), "no toast with the list page open");
+    QVERIFY2(waitForToast(client, PollPeriodSeconds * 1000 + ToastSlackMs),
+             "no toast with the list page open");
     QVERIFY2(QTest::qWaitFor([&] { return client.otherWindows().isEmpty(); }, 20000), "the toast stays");
 
     // A web page in its place closes the alert list page.
@@ -307,8 +321,8 @@ void tst_EndToEnd::serviceOutageIsRiddenOut()
     const QList<XDisplay::Window> during = client.otherWindows();
     if (!during.isEmpty())
         keepScreenshot(during.first().id, QStringLiteral("outage-message.png"));
-    QVERIFY2(during.isEmpty(), qPrintable(QStringLiteral("a window appeared during the outage: ") +
-                                          during.value(0).name));
+    QVERIFY2(during.isEmpty(),
+             qPrintable(QStringLiteral("a window appeared during the outage: ") + during.value(0).name));
 
     // The service back on the same database and port.
     ServiceFixture back(*m_service, {QStringLiteral("--listen"), m_listen});
@@ -320,6 +334,38 @@ void tst_EndToEnd::serviceOutageIsRiddenOut()
     QVERIFY(publishStockAlert(QStringLiteral("000651")));
     const auto toast = waitForToast(client, PollPeriodSeconds * 1000 + ToastSlackMs);
     QVERIFY2(toast.has_value(), "no toast after the service came back");
+    QVERIFY(client.isRunning());
+}
+
+void tst_EndToEnd::instantToastWithSlowPolling()
+{
+    // A poll period far longer than the bound: only the change stream can bring the toast
+    // in time.
+    QVERIFY(m_service->execSql(QStringLiteral("UPDATE Sys_pz SET khdsxsj=60")));
+    ClientProcess client;
+    QVERIFY2(startSignedIn(client), qPrintable(client.errorString()));
+    QVERIFY2(QTest::qWaitFor([&] { return streamsOpened(*m_service) > 0; }, StartBoundMs),
+             "the client opened no change stream");
+    QVERIFY2(waitUntilNoToast(client), "an earlier toast stays on the screen");
+
+    QElapsedTimer sincePublish;
+    sincePublish.start();
+    QVERIFY(publishStockAlert(QStringLiteral("600519")));
+    QVERIFY2(waitForToast(client, InstantToastBoundMs), "no toast within 1 s with a 60 s poll period");
+    qInfo("toast %lld ms after publishing", sincePublish.elapsed());
+    QVERIFY2(waitUntilNoToast(client), "the toast stays");
+
+    // The service lost and started again: the client opens the stream again by itself.
+    m_service->kill();
+    ServiceFixture back(*m_service, {QStringLiteral("--listen"), m_listen});
+    QVERIFY2(back.isRunning(), qPrintable(back.errorString()));
+    QVERIFY2(QTest::qWaitFor([&] { return streamsOpened(back) > 0; }, StartBoundMs),
+             "the client did not open the change stream again");
+    QVERIFY2(waitUntilNoToast(client), "a toast stays on the screen");
+    sincePublish.restart();
+    QVERIFY(publishStockAlert(QStringLiteral("000858")));
+    QVERIFY2(waitForToast(client, InstantToastBoundMs), "no toast within 1 s after the service came back");
+    qInfo("toast %lld ms after publishing, service restarted", sincePublish.elapsed());
     QVERIFY(client.isRunning());
 }
 
