@@ -70,6 +70,15 @@ std::string MetricsText::render(const RequestCounters *requests, Store &store)
         family(out, "stock_alert_open_connections", "gauge",
                "Connections open on the subscribers' listener.");
         out += "stock_alert_open_connections " + std::to_string(requests->openConnections()) + "\n";
+        family(out, "stock_alert_open_event_streams", "gauge",
+               "Event streams open on the subscribers' listener (counted among the connections too).");
+        out += "stock_alert_open_event_streams " + std::to_string(requests->openStreams()) + "\n";
+        family(out, "stock_alert_events_sent_total", "counter",
+               "Change events written whole to event streams (keep-alive comments not counted).");
+        out += "stock_alert_events_sent_total " + std::to_string(requests->eventsWritten()) + "\n";
+        family(out, "stock_alert_slow_readers_closed_total", "counter",
+               "Event streams closed because their reader did not take what was written in time.");
+        out += "stock_alert_slow_readers_closed_total " + std::to_string(requests->slowReadersClosed()) + "\n";
     }
     family(out, "stock_alert_store_errors_total", "counter", "Store failures met while answering calls.");
     out += "stock_alert_store_errors_total " + std::to_string(StoreFaultCounts::errors()) + "\n";

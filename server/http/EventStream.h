@@ -21,13 +21,19 @@ public:
         std::chrono::milliseconds keepAlive{15000};
     };
 
+    // Why a stream ended: its peer or the service closed it, or the peer did not take what was
+    // written in time (the queue overflowed or a write outlived its deadline).
+    enum class Ending { Closed, SlowReader };
+
     // What the front end does for its streams.
     class Owner
     {
     public:
         virtual ~Owner() = default;
         // Called once per stream, just before its socket closes.
-        virtual void ended(EventStream *stream, const std::string &peer) = 0;
+        virtual void ended(EventStream *stream, const std::string &peer, Ending why) = 0;
+        // Called each time an event (not a keep-alive comment) has been written whole.
+        virtual void eventWritten() = 0;
     };
 
     virtual ~EventStream() = default;

@@ -38,7 +38,7 @@ EventStreamSession<Stream>::EventStreamSession(Stream stream, std::shared_ptr<ne
 template <class Stream> EventStreamSession<Stream>::~EventStreamSession()
 {
     if (!ended_)
-        owner_.ended(this, peer());
+        owner_.ended(this, peer(), Ending::Closed);
 }
 
 template <class Stream> beast::tcp_stream &EventStreamSession<Stream>::transport()
@@ -52,7 +52,7 @@ template <class Stream> void EventStreamSession<Stream>::start(std::string head)
                   [self = this->shared_from_this(), head = std::move(head)]() mutable {
                       // The head goes before anything sent meanwhile.
                       self->queuedBytes_ += head.size();
-                      self->queue_.push_front(std::move(head));
+                      self->queue_.push_front({std::move(head)});
                       self->writeNext();
                       self->readUntilClosed();
                       self->keepAliveLater();
@@ -63,7 +63,7 @@ template <class Stream> void EventStreamSession<Stream>::send(std::string event)
 {
     std::string bytes = chunked_ ? chunk(event) : std::move(event);
     net::post(stream_.get_executor(), [self = this->shared_from_this(), bytes = std::move(bytes)]() mutable {
-        self->enqueue(std::move(bytes));
+        self->enqueue({std::move(bytes), true});
     });
 }
 
@@ -72,14 +72,14 @@ template <class Stream> void EventStreamSession<Stream>::stop()
     net::dispatch(stream_.get_executor(), [self = this->shared_from_this()] { self->end(); });
 }
 
-template <class Stream> void EventStreamSession<Stream>::enqueue(std::string bytes)
+template <class Stream> void EventStreamSession<Stream>::enqueue(Queued queued)
 {
     if (ended_)
         return;
-    if (queuedBytes_ + bytes.size() > limits_.queuedBytes)
-        return end(); // the peer does not read: drop it rather than hold ever more for it
-    queuedBytes_ += bytes.size();
-    queue_.push_back(std::move(bytes));
+    if (queuedBytes_ + queued.bytes.size() > limits_.queuedBytes)
+        return end(Ending::SlowReader); // the peer does not read: drop it rather than hold ever more for it
+    queuedBytes_ += queued.bytes.size();
+    queue_.push_back(std::move(queued));
     writeNext();
 }
 
@@ -91,15 +91,18 @@ template <class Stream> void EventStreamSession<Stream>::writeNext()
     writeDeadline_.expires_after(limits_.write);
     writeDeadline_.async_wait([self = this->shared_from_this()](boost::system::error_code error) {
         if (!error)
-            self->end();
+            self->end(Ending::SlowReader);
     });
-    net::async_write(stream_, net::buffer(queue_.front()),
+    net::async_write(stream_, net::buffer(queue_.front().bytes),
                      [self = this->shared_from_this()](boost::system::error_code error, std::size_t) {
                          self->writing_ = false;
                          self->writeDeadline_.cancel();
                          if (error || self->ended_)
                              return self->end();
-                         self->queuedBytes_ -= self->queue_.front().size();
+                         const Queued &written = self->queue_.front();
+                         if (written.event)
+                             self->owner_.eventWritten();
+                         self->queuedBytes_ -= written.bytes.size();
                          self->queue_.pop_front();
                          self->writeNext();
                      });
@@ -122,12 +125,12 @@ template <class Stream> void EventStreamSession<Stream>::keepAliveLater()
     keepAlive_.async_wait([self = this->shared_from_this()](boost::system::error_code error) {
         if (error || self->ended_)
             return;
-        self->enqueue(self->chunked_ ? chunk(keepAliveComment) : keepAliveComment);
+        self->enqueue({self->chunked_ ? chunk(keepAliveComment) : keepAliveComment});
         self->keepAliveLater();
     });
 }
 
-template <class Stream> void EventStreamSession<Stream>::end()
+template <class Stream> void EventStreamSession<Stream>::end(Ending why)
 {
     if (ended_)
         return;
@@ -135,7 +138,7 @@ template <class Stream> void EventStreamSession<Stream>::end()
     writeDeadline_.cancel();
     keepAlive_.cancel();
     // The owner frees the stream's places first: a peer that reconnects at once is let in.
-    owner_.ended(this, peer());
+    owner_.ended(this, peer(), why);
     boost::system::error_code ignored;
     transport().socket().shutdown(tcp::socket::shutdown_both, ignored);
     transport().close();

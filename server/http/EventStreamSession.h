@@ -30,11 +30,18 @@ public:
 
 private:
     boost::beast::tcp_stream &transport();
-    void enqueue(std::string bytes);
+    // What waits to be written, and whether it is an event (for the counts).
+    struct Queued
+    {
+        std::string bytes;
+        bool event = false;
+    };
+
+    void enqueue(Queued queued);
     void writeNext();
     void readUntilClosed();
     void keepAliveLater();
-    void end();
+    void end(Ending why = Ending::Closed);
 
     std::shared_ptr<boost::asio::ssl::context> tls_;
     Stream stream_;
@@ -43,7 +50,7 @@ private:
     bool chunked_;
     Owner &owner_;
     Limits limits_;
-    std::deque<std::string> queue_;
+    std::deque<Queued> queue_;
     std::size_t queuedBytes_ = 0;
     bool writing_ = false;
     bool ended_ = false;

@@ -153,20 +153,28 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner, EventStream::Owner
 
     void adoptStream(HttpConnection *from, const std::shared_ptr<EventStream> &stream) override
     {
-        std::lock_guard lock(connectionsMutex);
-        connections.erase(from);
-        streams.emplace(stream.get(), stream);
+        {
+            std::lock_guard lock(connectionsMutex);
+            connections.erase(from);
+            streams.emplace(stream.get(), stream);
+        }
+        counters.streamOpened();
     }
 
-    void ended(EventStream *stream, const std::string &peer) override
+    void ended(EventStream *stream, const std::string &peer, EventStream::Ending why) override
     {
         {
             std::lock_guard lock(connectionsMutex);
             streams.erase(stream);
         }
+        // The stream was its connection until now: both figures go down together.
+        counters.streamEnded(why == EventStream::Ending::SlowReader);
+        counters.connectionClosed();
         --streamPlaces;
         slots.release(peer);
     }
+
+    void eventWritten() override { counters.eventWritten(); }
 
     void stopAll()
     {

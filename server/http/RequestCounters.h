@@ -9,8 +9,10 @@
 #include <utility>
 
 // What the front end counts for the service's metrics: answered requests by operation and
-// status, their latency in fixed buckets, and the connections open now. Safe to update from
-// every front-end thread and to read at any time.
+// status, their latency in fixed buckets, the connections open now (event streams included),
+// and of the event streams those open now, the events written and the streams closed because
+// their reader did not keep up. Safe to update from every front-end thread and to read at any
+// time.
 class RequestCounters
 {
 public:
@@ -28,11 +30,22 @@ public:
     void answered(const std::string &operation, int status, double seconds);
     void connectionOpened() { ++open_; }
     void connectionClosed() { --open_; }
+    void streamOpened() { ++streams_; }
+    void streamEnded(bool slowReader)
+    {
+        --streams_;
+        if (slowReader)
+            ++slowReadersClosed_;
+    }
+    void eventWritten() { ++eventsWritten_; }
 
     // (operation, status) -> requests; operation "-" for requests that are not a call.
     std::map<std::pair<std::string, int>, std::uint64_t> requests() const;
     Latency latency() const;
     std::int64_t openConnections() const { return open_; }
+    std::int64_t openStreams() const { return streams_; }
+    std::uint64_t eventsWritten() const { return eventsWritten_; }
+    std::uint64_t slowReadersClosed() const { return slowReadersClosed_; }
     std::uint64_t total() const;
 
     // Distinct operations are few (the service's own and "-"); anything beyond this many is
@@ -44,4 +57,7 @@ private:
     std::map<std::pair<std::string, int>, std::uint64_t> requests_;
     Latency latency_;
     std::atomic<std::int64_t> open_{0};
+    std::atomic<std::int64_t> streams_{0};
+    std::atomic<std::uint64_t> eventsWritten_{0};
+    std::atomic<std::uint64_t> slowReadersClosed_{0};
 };

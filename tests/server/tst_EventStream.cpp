@@ -5,10 +5,12 @@
 
 #include "http/EventStream.h"
 #include "http/HttpFrontEnd.h"
+#include "http/RequestCounters.h"
 #include "http/RequestHandler.h"
 
 #include <QTest>
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -102,6 +104,12 @@ void tst_EventStream::eventsArriveInOrder()
         QCOMPARE(event.id, qint64(i));
         QCOMPARE(event.data, QByteArray("text ") + QByteArray::number(i));
     }
+    // The metrics count the events written and the stream among the open connections.
+    const RequestCounters &counters = running.frontEnd().counters();
+    QTRY_COMPARE(counters.eventsWritten(), std::uint64_t(3));
+    QCOMPARE(counters.openStreams(), std::int64_t(1));
+    QCOMPARE(counters.openConnections(), std::int64_t(1));
+    QCOMPARE(counters.slowReadersClosed(), std::uint64_t(0));
 }
 
 void tst_EventStream::keepAliveComments()
@@ -131,6 +139,10 @@ void tst_EventStream::readerThatDoesNotReadIsClosed()
         stream->send(big);
     QTRY_COMPARE_WITH_TIMEOUT(running.frontEnd().openStreams(), std::size_t(0), 15000);
     QVERIFY(reader.closedByPeer(15000));
+    const RequestCounters &counters = running.frontEnd().counters();
+    QCOMPARE(counters.slowReadersClosed(), std::uint64_t(1));
+    QCOMPARE(counters.openStreams(), std::int64_t(0));
+    QCOMPARE(counters.openConnections(), std::int64_t(0));
 }
 
 void tst_EventStream::capsRefuseWith503()
@@ -154,6 +166,11 @@ void tst_EventStream::capsRefuseWith503()
     QTRY_COMPARE_WITH_TIMEOUT(running.frontEnd().openStreams(), std::size_t(1), 10000);
     EventStreamReader again(running.port(), "/events", -1, "127.0.0.2");
     QCOMPARE(again.status(), 200);
+    // A reader that left is no slow reader; the streams it left are no open connections.
+    const RequestCounters &counters = running.frontEnd().counters();
+    QCOMPARE(counters.slowReadersClosed(), std::uint64_t(0));
+    QTRY_COMPARE(counters.openStreams(), std::int64_t(2));
+    QTRY_COMPARE(counters.openConnections(), std::int64_t(2));
 }
 
 void tst_EventStream::stopEndsStreams()
