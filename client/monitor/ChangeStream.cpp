@@ -1,15 +1,41 @@
 #include "ChangeStream.h"
 
-#include <QNetworkInformation>
+#include "CertificateTrust.h"
+
+#include <QDateTime>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslCertificate>
 
 namespace {
 
 // A line longer than this is not an event of ours: the stream is dropped, not buffered.
 constexpr qsizetype longestLine = 64 * 1024;
 
+// The system's authorities, and those a private deployment adds (as the client's calls trust
+// them); the default configuration alone when there are none.
+QSslConfiguration withExtraAuthorities()
+{
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    const QStringList files = CertificateTrust::extraAuthorityFiles();
+    if (files.isEmpty())
+        return configuration;
+    QList<QSslCertificate> authorities = QSslConfiguration::systemCaCertificates();
+    for (const QString &file : files)
+        authorities += QSslCertificate::fromPath(file, QSsl::Pem);
+    configuration.setCaCertificates(authorities);
+    return configuration;
+}
+
 } // namespace
+
+ChangeStream::Clocks ChangeStream::systemClocks()
+{
+    using std::chrono::duration_cast;
+    using std::chrono::milliseconds;
+    return {[] { return duration_cast<milliseconds>(std::chrono::steady_clock::now().time_since_epoch()); },
+            [] { return milliseconds(QDateTime::currentMSecsSinceEpoch()); }};
+}
 
 ChangeStream::ChangeStream(QObject *parent) : QObject(parent)
 {
@@ -21,12 +47,13 @@ ChangeStream::ChangeStream(QObject *parent) : QObject(parent)
         open();
     });
     connect(&m_clock, &QTimer::timeout, this, &ChangeStream::checkClock);
-    if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability))
-        connect(QNetworkInformation::instance(), &QNetworkInformation::reachabilityChanged, this,
-                [this](QNetworkInformation::Reachability reachability) {
-                    if (m_started && reachability == QNetworkInformation::Reachability::Online)
-                        reopen();
-                });
+    if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
+        QNetworkInformation *network = QNetworkInformation::instance();
+        connect(network, &QNetworkInformation::reachabilityChanged, this, &ChangeStream::networkChanged);
+        // From one network to another (cable to wireless) while reachable all along.
+        connect(network, &QNetworkInformation::transportMediumChanged, this,
+                [this, network] { networkChanged(network->reachability()); });
+    }
 }
 
 ChangeStream::~ChangeStream()
@@ -39,8 +66,10 @@ void ChangeStream::start(const QUrl &url)
     m_url = url;
     m_started = true;
     m_backOff = m_timing.firstRetry;
-    m_monotonic.start();
-    m_wall = QDateTime::currentDateTimeUtc();
+    if (m_url.scheme() == QLatin1String("https"))
+        m_tls = withExtraAuthorities();
+    m_lastMonotonic = m_clocks.monotonic();
+    m_lastWall = m_clocks.wall();
     m_clock.start(int(m_timing.clockCheck.count()));
     open();
 }
@@ -67,6 +96,8 @@ void ChangeStream::open()
         request.setRawHeader("Last-Event-ID", m_lastEventId);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    if (m_url.scheme() == QLatin1String("https"))
+        request.setSslConfiguration(m_tls);
     m_pending.clear();
     m_eventHasData = false;
     m_reply = m_network.get(request);
@@ -191,13 +222,21 @@ void ChangeStream::dropReply()
     }
 }
 
+void ChangeStream::networkChanged(QNetworkInformation::Reachability reachability)
+{
+    if (reachability != QNetworkInformation::Reachability::Disconnected)
+        reopen();
+}
+
 void ChangeStream::checkClock()
 {
-    // The monotonic clock stands still while the computer sleeps; the wall clock does not.
-    const auto monotonic = std::chrono::milliseconds(m_monotonic.restart());
-    const QDateTime wall = QDateTime::currentDateTimeUtc();
-    const auto walled = std::chrono::milliseconds(m_wall.msecsTo(wall));
-    m_wall = wall;
-    if (walled - monotonic > m_timing.clockCheck * 2)
+    // The monotonic clock stands still while the computer sleeps; the wall clock does not. A
+    // wall clock set back, or forward by less than two checks, is no sleep.
+    const auto monotonic = m_clocks.monotonic();
+    const auto wall = m_clocks.wall();
+    const auto slept = (wall - m_lastWall) - (monotonic - m_lastMonotonic);
+    m_lastMonotonic = monotonic;
+    m_lastWall = wall;
+    if (slept > m_timing.clockCheck * 2)
         reopen();
 }

@@ -1,15 +1,17 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
+#include <QNetworkInformation>
 #include <QObject>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QTimer>
 #include <QUrl>
 
 #include <chrono>
+#include <functional>
 
 class QNetworkReply;
 
@@ -20,7 +22,8 @@ class QNetworkReply;
 //
 // A stream is opened again, with one tick, when nothing (no event, no keep-alive comment) has
 // arrived for a while, when the computer wakes from sleep (the wall clock jumps against the
-// monotonic one) and when the network changes.
+// monotonic one) and when the network changes. Over HTTPS it trusts what the client's calls
+// trust: the system's authorities and those of a private deployment (CertificateTrust).
 class ChangeStream : public QObject
 {
     Q_OBJECT
@@ -34,10 +37,22 @@ public:
         std::chrono::milliseconds clockCheck{5000};     // how often a wake from sleep is looked for
     };
 
+    // The two clocks a wake from sleep is told by, each read as milliseconds from a point of its
+    // own.
+    struct Clocks
+    {
+        std::function<std::chrono::milliseconds()> monotonic; // stands still while the computer sleeps
+        std::function<std::chrono::milliseconds()> wall;      // goes on meanwhile
+    };
+    // CLOCK_MONOTONIC (std::chrono::steady_clock) and the system's time of day.
+    static Clocks systemClocks();
+
     explicit ChangeStream(QObject *parent = nullptr);
     ~ChangeStream() override;
 
     void setTiming(const Timing &timing) { m_timing = timing; }
+    // Before start().
+    void setClocks(Clocks clocks) { m_clocks = std::move(clocks); }
     // Opens the stream at url and keeps it open until stop().
     void start(const QUrl &url);
     void stop();
@@ -49,6 +64,11 @@ public:
     {
         return m_retryPlanned ? m_plannedWait : std::chrono::milliseconds(0);
     }
+
+    // The network changed (QNetworkInformation: it came back, or the computer moved to another
+    // one): the stream's connection may be dead without knowing it, so unless the network is
+    // down it is opened anew with one tick, and a planned retry is not waited for.
+    void networkChanged(QNetworkInformation::Reachability reachability);
 
 signals:
     // Tick now: an event arrived, or the stream was opened again after it may have missed one.
@@ -72,9 +92,11 @@ private:
     QTimer m_silence;
     QTimer m_retry;
     QTimer m_clock;
-    QElapsedTimer m_monotonic;
+    Clocks m_clocks = systemClocks();
+    std::chrono::milliseconds m_lastMonotonic{0};
+    std::chrono::milliseconds m_lastWall{0};
     QElapsedTimer m_openedFor;
-    QDateTime m_wall;
+    QSslConfiguration m_tls; // the authorities, read at start()
     QByteArray m_pending;
     QByteArray m_lastEventId;
     bool m_eventHasData = false;

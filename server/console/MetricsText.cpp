@@ -78,7 +78,8 @@ std::string MetricsText::render(const RequestCounters *requests, Store &store)
         out += "stock_alert_events_sent_total " + std::to_string(requests->eventsWritten()) + "\n";
         family(out, "stock_alert_slow_readers_closed_total", "counter",
                "Event streams closed because their reader did not take what was written in time.");
-        out += "stock_alert_slow_readers_closed_total " + std::to_string(requests->slowReadersClosed()) + "\n";
+        out +=
+            "stock_alert_slow_readers_closed_total " + std::to_string(requests->slowReadersClosed()) + "\n";
     }
     family(out, "stock_alert_store_errors_total", "counter", "Store failures met while answering calls.");
     out += "stock_alert_store_errors_total " + std::to_string(StoreFaultCounts::errors()) + "\n";
