@@ -6,10 +6,10 @@ class RequestCounters;
 class Store;
 
 // The service's metrics in the Prometheus text format (version 0.0.4): requests by operation
-// and status with a latency histogram, the open connections and event streams, the events sent
-// and the slow readers closed (of the subscribers' listener), store errors and time-outs, failed logins,
-// addresses slowed down, and items published per stream (from the database, so items published by any
-// instance or command count).
+// and status with a latency histogram, the open connections and event streams, the events
+// sent and the slow readers closed (of the subscribers' listener), store errors and
+// time-outs, failed logins, addresses slowed down, and items published per stream (from the
+// database, so items published by any instance or command count).
 class MetricsText
 {
 public:
