@@ -11,6 +11,7 @@
 #include "ServiceClient.h"
 #include "ServiceHostOverride.h"
 #include "ServicePool.h"
+#include "ServiceWithoutStream.h"
 #include "StringGrid.h"
 #include "TPopUpNotifier.h"
 #include "TerminationSignals.h"
@@ -103,6 +104,7 @@ private slots:
     void unchangedCountersDoNothing();
     void stockAlertWithPageClosed();
     void changeStreamStartsATickAtOnce();
+    void serviceWithoutStreamIsPolledAtItsPeriod();
     void allFourStreamsInOneTickInOrder();
     void counterThatGoesDownIsAChange();
     void revisionWithPageClosedIsStoredNotAnnounced();
@@ -338,6 +340,40 @@ void tst_TFrmMain::changeStreamStartsATickAtOnce()
     QVERIFY2(toasts.first().first().toString().contains(QStringLiteral("股票代码：600028")),
              qPrintable(toasts.first().first().toString()));
     QVERIFY(!window->Timer1->isActive());
+}
+
+void tst_TFrmMain::serviceWithoutStreamIsPolledAtItsPeriod()
+{
+    QVERIFY(m_service->execSql(QStringLiteral("update Sys_pz set khdsxsj=1")));
+    ServiceWithoutStream older(m_service->port());
+    ServiceHostOverride host(older.host());
+    signIn();
+    auto window = std::make_unique<TFrmMain>();
+    QList<qint64> appliedAt;
+    QElapsedTimer clock;
+    clock.start();
+    connect(window.get(), &TFrmMain::pollTickApplied, this, [&] { appliedAt << clock.elapsed(); });
+    QSignalSpy toasts(window.get(), &TFrmMain::announced);
+    window->show();
+    closeAlertList(*window);
+    // The stream is asked for, refused, and left for later; polling goes on as the timer says.
+    QTRY_VERIFY_WITH_TIMEOUT(older.streamRequests() >= 1 && window->changeStream()->retryIn().count() > 0,
+                             Bound);
+    QVERIFY(!window->changeStream()->isOpen());
+    QVERIFY(window->Timer1->isActive());
+    QCOMPARE(window->Timer1->interval(), 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(appliedAt.size() >= 3, Bound);
+    publish({"stock", "--code", "600028", "--name", "中国石化", "--op", "买入", "--reason", "测试", "--level",
+             "2"});
+    QVERIFY(toasts.wait(Bound));
+    QVERIFY2(toasts.last().first().toString().contains(QStringLiteral("股票代码：600028")),
+             qPrintable(toasts.last().first().toString()));
+    // Only the timer started ticks: none came sooner than its period (a coarse timer may fire
+    // up to 5 % early).
+    for (qsizetype i = 1; i < appliedAt.size(); ++i)
+        QVERIFY2(appliedAt[i] - appliedAt[i - 1] >= 900,
+                 qPrintable(QStringLiteral("ticks %1 ms apart").arg(appliedAt[i] - appliedAt[i - 1])));
+    QCOMPARE(m_boxes->count(), 0);
 }
 
 void tst_TFrmMain::allFourStreamsInOneTickInOrder()
