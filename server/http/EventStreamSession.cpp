@@ -4,6 +4,8 @@
 #include <boost/asio/post.hpp>
 #include <boost/asio/write.hpp>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace beast = boost::beast;
@@ -20,6 +22,18 @@ std::string chunk(const std::string &bytes)
 }
 
 const std::string keepAliveComment = ": keep-alive\n\n";
+
+// A stream's time-outs rounded up to a grid (a tenth of the period, a second at most): the
+// timers of thousands of streams fall due together, and the service wakes once for all of
+// them rather than once for each.
+std::chrono::steady_clock::time_point onGrid(std::chrono::milliseconds period)
+{
+    using std::chrono::steady_clock;
+    const auto grid = std::chrono::duration_cast<steady_clock::duration>(
+        std::clamp(period / 10, std::chrono::milliseconds(1), std::chrono::milliseconds(1000)));
+    const auto due = (steady_clock::now() + period).time_since_epoch();
+    return steady_clock::time_point((due + grid - steady_clock::duration(1)) / grid * grid);
+}
 
 } // namespace
 
@@ -88,15 +102,17 @@ template <class Stream> void EventStreamSession<Stream>::writeNext()
     if (writing_ || ended_ || queue_.empty())
         return;
     writing_ = true;
-    writeDeadline_.expires_after(limits_.write);
-    writeDeadline_.async_wait([self = this->shared_from_this()](boost::system::error_code error) {
-        if (!error)
+    // The deadline is not cancelled when the write completes (each cancel would cost one more
+    // wake-up): when it falls due it looks whether this very write is still under way.
+    const std::uint64_t write = ++writesStarted_;
+    writeDeadline_.expires_at(onGrid(limits_.write));
+    writeDeadline_.async_wait([self = this->shared_from_this(), write](boost::system::error_code error) {
+        if (!error && self->writing_ && self->writesStarted_ == write)
             self->end(Ending::SlowReader);
     });
     net::async_write(stream_, net::buffer(queue_.front().bytes),
                      [self = this->shared_from_this()](boost::system::error_code error, std::size_t) {
                          self->writing_ = false;
-                         self->writeDeadline_.cancel();
                          if (error || self->ended_)
                              return self->end();
                          const Queued &written = self->queue_.front();
@@ -121,7 +137,7 @@ template <class Stream> void EventStreamSession<Stream>::readUntilClosed()
 
 template <class Stream> void EventStreamSession<Stream>::keepAliveLater()
 {
-    keepAlive_.expires_after(limits_.keepAlive);
+    keepAlive_.expires_at(onGrid(limits_.keepAlive));
     keepAlive_.async_wait([self = this->shared_from_this()](boost::system::error_code error) {
         if (error || self->ended_)
             return;

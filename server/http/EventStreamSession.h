@@ -8,6 +8,7 @@
 #include <boost/beast/ssl/ssl_stream.hpp>
 
 #include <array>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
@@ -53,6 +54,7 @@ private:
     std::deque<Queued> queue_;
     std::size_t queuedBytes_ = 0;
     bool writing_ = false;
+    std::uint64_t writesStarted_ = 0; // tells a write's deadline whether that write is still on
     bool ended_ = false;
     std::array<char, 512> discarded_{};
 };

@@ -85,6 +85,7 @@ class tst_EventStream : public QObject
 private slots:
     void eventsArriveInOrder();
     void keepAliveComments();
+    void readerThatDoesNotReadIsClosed_data();
     void readerThatDoesNotReadIsClosed();
     void capsRefuseWith503();
     void stopEndsStreams();
@@ -123,10 +124,21 @@ void tst_EventStream::keepAliveComments()
     QVERIFY(reader.nextComment(5000));
 }
 
+void tst_EventStream::readerThatDoesNotReadIsClosed_data()
+{
+    QTest::addColumn<int>("queuedBytes");
+    QTest::addColumn<int>("writeMs");
+    QTest::newRow("its queue overflows") << 16 * 1024 << 10000;
+    QTest::newRow("a write outlives its deadline") << 64 * 1024 * 1024 << 300;
+}
+
 void tst_EventStream::readerThatDoesNotReadIsClosed()
 {
+    QFETCH(int, queuedBytes);
+    QFETCH(int, writeMs);
     HttpFrontEnd::Options options;
-    options.stream.queuedBytes = 16 * 1024;
+    options.stream.queuedBytes = std::size_t(queuedBytes);
+    options.stream.write = std::chrono::milliseconds(writeMs);
     RunningFrontEnd running(options);
     EventStreamReader reader(running.port(), "/events", -1, "127.0.0.1", 4096);
     QCOMPARE(reader.status(), 200);
