@@ -3,6 +3,7 @@
 #include "http/EventStream.h"
 #include "service/ChangeCounterText.h"
 #include "service/WebService.h"
+#include "store/Stream.h"
 
 #include <cstdio>
 #include <vector>
@@ -41,7 +42,12 @@ void ChangeFeed::watch()
         std::fprintf(stderr, "change watch: %s\n", error.what());
         return;
     }
+    auto holdersChecked = std::chrono::steady_clock::now();
     while (!stopping_) {
+        if (std::chrono::steady_clock::now() - holdersChecked >= holdersCheckEvery) {
+            checkHolders();
+            holdersChecked = std::chrono::steady_clock::now();
+        }
         auto event = watch->wait(lookEvery);
         if (event == ChangeWatch::Event::Quiet)
             continue;
@@ -63,6 +69,36 @@ void ChangeFeed::watch()
             answersKept_ = false; // read again at the next change
         }
     }
+}
+
+void ChangeFeed::checkHolders()
+{
+    if (!holders_)
+        return;
+    try {
+        closeStreamsNotHeld(store_.with([this](DatabaseConnection &c) { return holders_(c); }));
+    } catch (const std::exception &) {
+        // The store failed: the next look tries again.
+    }
+}
+
+void ChangeFeed::closeStreamsNotHeld(const Holders &holders)
+{
+    std::vector<std::shared_ptr<EventStream>> closing;
+    {
+        std::lock_guard lock(stateMutex_);
+        for (auto &[level, streams] : streams_) {
+            if (level == Stream::publicLevel)
+                continue;
+            for (auto &[raw, subscriber] : streams)
+                if (!holders.count({subscriber.address, level}))
+                    if (auto stream = subscriber.stream.lock())
+                        closing.push_back(std::move(stream));
+        }
+    }
+    // Outside the lock: a stream that ends removes itself under it.
+    for (auto &stream : closing)
+        stream->stop();
 }
 
 void ChangeFeed::refresh()
@@ -102,8 +138,8 @@ void ChangeFeed::refreshLevels(std::optional<int> alsoLevel)
         if (streams == streams_.end())
             continue;
         std::string text = event(number, kept);
-        for (auto &[raw, weak] : streams->second)
-            if (auto stream = weak.lock())
+        for (auto &[raw, subscriber] : streams->second)
+            if (auto stream = subscriber.stream.lock())
                 stream->send(text);
     }
 }
@@ -123,7 +159,7 @@ void ChangeFeed::prepare(int level)
 }
 
 void ChangeFeed::subscribe(const std::shared_ptr<EventStream> &stream, int level,
-                           std::optional<std::int64_t> lastEventId)
+                           std::optional<std::int64_t> lastEventId, const std::string &address)
 {
     EventStream *raw = stream.get();
     stream->onEnd([this, raw, level] { remove(raw, level); });
@@ -137,7 +173,7 @@ void ChangeFeed::subscribe(const std::shared_ptr<EventStream> &stream, int level
         if (!known)
             refreshLevels(level);
         std::lock_guard lock(stateMutex_);
-        streams_[level].emplace(raw, stream);
+        streams_[level].emplace(raw, Subscriber{stream, address});
         if (lastEventId != number_)
             stream->send(event(number_, answers_[level]));
     } catch (const std::exception &) {

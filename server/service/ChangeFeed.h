@@ -5,10 +5,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -24,6 +26,11 @@ class EventStream;
 // store (ChangeWatch) for everyone else's. When the watch is told of every change
 // (PostgreSQL's notifications), the answers read for the streams also answer ifchangetable
 // from memory, and are read again whole whenever the watch resumes after a loss.
+//
+// A stream of a paid level was opened by an address that held such a subscription's online
+// record; the watch looks at the holders every holdersCheckEvery and closes the streams whose
+// address holds it no more (the subscriber signed in elsewhere), whose callers reconnect and
+// are told what they may read now.
 class ChangeFeed
 {
 public:
@@ -44,11 +51,23 @@ public:
     // start without reading the store. A store that fails leaves it for subscribe().
     void prepare(int level);
 
-    // Adds a stream told of level's changes. It gets the current event at once unless
-    // lastEventId is the current change number (it has seen it). Call before the stream
-    // starts.
+    // Adds a stream told of level's changes, opened by address. It gets the current event at
+    // once unless lastEventId is the current change number (it has seen it). Call before the
+    // stream starts.
     void subscribe(const std::shared_ptr<EventStream> &stream, int level,
-                   std::optional<std::int64_t> lastEventId);
+                   std::optional<std::int64_t> lastEventId, const std::string &address);
+
+    // The (address, level) pairs that may be told of a paid level now.
+    using Holders = std::set<std::pair<std::string, int>>;
+    // How the watch reads the holders; before startWatching(). Without it streams are never
+    // closed for it.
+    void checkHoldersWith(std::function<Holders(DatabaseConnection &)> holders)
+    {
+        holders_ = std::move(holders);
+    }
+    // Closes every stream of a level other than the public one whose address does not hold
+    // that level among holders.
+    void closeStreamsNotHeld(const Holders &holders);
 
     // The change-counter answer of level as kept in memory; nullopt when it is not kept (the
     // watch is not told of every change, or is not listening now, or too many levels are
@@ -62,12 +81,20 @@ public:
     static constexpr std::chrono::milliseconds lookEvery{50};
     // Levels whose answers are kept: a subscriber may ask for any number.
     static constexpr std::size_t keptLevels = 8;
+    // How often the holders of the paid streams' levels are looked at.
+    static constexpr std::chrono::seconds holdersCheckEvery{10};
 
 private:
-    using Streams = std::unordered_map<EventStream *, std::weak_ptr<EventStream>>;
+    struct Subscriber
+    {
+        std::weak_ptr<EventStream> stream;
+        std::string address;
+    };
+    using Streams = std::unordered_map<EventStream *, Subscriber>;
 
     void refreshLevels(std::optional<int> alsoLevel);
     void watch();
+    void checkHolders();
     void remove(EventStream *stream, int level);
 
     Store &store_;
@@ -77,6 +104,7 @@ private:
     std::int64_t number_ = 0;
     std::map<int, Streams> streams_;
     bool answersKept_ = false;
+    std::function<Holders(DatabaseConnection &)> holders_;
     std::atomic<bool> stopping_{false};
     std::thread watcher_;
 };

@@ -250,8 +250,9 @@ net::awaitable<HttpAnswer> ServiceRoutes::eventStream(const HttpRequest &request
     // address holding the online record of such a subscription.
     int served = co_await service_.streamLevel(int(*level), request.clientAddress);
     HttpAnswer answer;
-    answer.openStream = [this, served, last](const std::shared_ptr<EventStream> &stream) {
-        feed_.subscribe(stream, served, last);
+    answer.openStream = [this, served, last,
+                         address = request.clientAddress](const std::shared_ptr<EventStream> &stream) {
+        feed_.subscribe(stream, served, last, address);
     };
     co_return answer;
 }

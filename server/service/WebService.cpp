@@ -14,6 +14,7 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/this_coro.hpp>
 
+#include <cstdlib>
 #include <ctime>
 
 namespace net = boost::asio;
@@ -103,7 +104,29 @@ std::int64_t readableLevel(DatabaseConnection &c, std::int64_t level, const std:
     return holds ? level : Stream::publicLevel;
 }
 
+// Every address that may read a paid level now, with that level: what readableLevel asks
+// of one address, for all of them at once.
+ChangeFeed::Holders paidLevelHolders(DatabaseConnection &c, const std::string &holdingSince)
+{
+    ChangeFeed::Holders holders;
+    for (const SqlRow &row :
+         c.query("SELECT d.holderip, u.UserDJ FROM userdl d JOIN UserTable u ON u.id = d.userid WHERE "
+                 "d.holderip IS NOT NULL AND d.userdlsj>=?1 AND (u.reachtime IS NULL OR u.reachtime>=?2)",
+                 {holdingSince, DateTimeText::midnight(0)}))
+        holders.emplace(sqlValueText(row[0].value),
+                        int(std::strtol(sqlValueText(row[1].value).c_str(), nullptr, 10)));
+    return holders;
+}
+
 } // namespace
+
+void WebService::keepAnswersIn(ChangeFeed &feed)
+{
+    feed_ = &feed;
+    feed.checkHoldersWith([holding = settings_.holding](DatabaseConnection &c) {
+        return paidLevelHolders(c, DateTimeText::secondsAgo(holding.count()));
+    });
+}
 
 template <typename Fn> auto WebService::stored(Fn fn)
 {

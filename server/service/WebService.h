@@ -102,9 +102,10 @@ public:
     static std::string quoteItem(const std::string &text);
     // The change-counter text for a subscriber of userdj, computed now.
     static std::string changeCounterText(Store &store, DatabaseConnection &connection, int userdj);
-    // Answers ifchangetable from the feed's kept answers where it keeps them. Before any call;
-    // the feed must outlive the workers' work.
-    void keepAnswersIn(ChangeFeed &feed) { feed_ = &feed; }
+    // Answers ifchangetable from the feed's kept answers where it keeps them, and tells the
+    // feed which addresses may go on being told of a paid level. Before any call and before
+    // the feed watches; the feed must outlive the workers' work.
+    void keepAnswersIn(ChangeFeed &feed);
     // The level whose changes a caller at address is told of on the change stream, asking for
     // userdj: the level whose ifchangetable answer it would be given.
     Async<int> streamLevel(int userdj, std::string address);
