@@ -57,10 +57,14 @@ void ChangeFeed::watch()
             continue;
         }
         // Changed, or Resumed: what happened while the watch was away is unknown, so every
-        // kept answer is read again before it is trusted.
+        // kept answer, and the holders, are read again before they are trusted.
         try {
-            std::lock_guard refreshing(refreshMutex_);
-            refreshLevels(std::nullopt);
+            {
+                std::lock_guard refreshing(refreshMutex_);
+                refreshLevels(std::nullopt);
+            }
+            checkHolders();
+            holdersChecked = std::chrono::steady_clock::now();
             std::lock_guard lock(stateMutex_);
             if (event == ChangeWatch::Event::Resumed)
                 answersKept_ = watch->tellsEveryChange();
@@ -76,10 +80,32 @@ void ChangeFeed::checkHolders()
     if (!holders_)
         return;
     try {
-        closeStreamsNotHeld(store_.with([this](DatabaseConnection &c) { return holders_(c); }));
+        Holders holders = store_.with([this](DatabaseConnection &c) { return holders_(c); });
+        closeStreamsNotHeld(holders);
+        std::lock_guard lock(stateMutex_);
+        holdersKept_ = std::move(holders);
     } catch (const std::exception &) {
-        // The store failed: the next look tries again.
+        // The store failed: the next look tries again; meanwhile the store is asked.
+        std::lock_guard lock(stateMutex_);
+        holdersKept_.reset();
     }
+}
+
+std::optional<int> ChangeFeed::heldLevel(const std::string &address, int level)
+{
+    std::lock_guard lock(stateMutex_);
+    if (!answersKept_ || !holdersKept_ || !holdersKept_->count({address, level}))
+        return std::nullopt;
+    return level;
+}
+
+std::optional<std::string> ChangeFeed::keptAnswerNow(int level)
+{
+    std::lock_guard lock(stateMutex_);
+    auto kept = answers_.find(level);
+    if (!answersKept_ || kept == answers_.end())
+        return std::nullopt;
+    return kept->second;
 }
 
 void ChangeFeed::closeStreamsNotHeld(const Holders &holders)

@@ -74,6 +74,14 @@ public:
     // kept already): then it must be read from the store.
     std::optional<std::string> keptAnswer(int level);
 
+    // The same without reading the store: nullopt too when the level is not in memory yet.
+    std::optional<std::string> keptAnswerNow(int level);
+    // The paid level a caller at address may read, asking for it, when the feed knows it for
+    // sure: it keeps the holders current (PostgreSQL's notifications, and a look every
+    // holdersCheckEvery for a subscription or a holding that ran out) and address holds it.
+    // nullopt: ask the store.
+    std::optional<int> heldLevel(const std::string &address, int level);
+
     // One event as sent on the stream.
     static std::string event(std::int64_t number, const std::string &text);
 
@@ -105,6 +113,7 @@ private:
     std::map<int, Streams> streams_;
     bool answersKept_ = false;
     std::function<Holders(DatabaseConnection &)> holders_;
+    std::optional<Holders> holdersKept_; // as last read
     std::atomic<bool> stopping_{false};
     std::thread watcher_;
 };

@@ -473,6 +473,15 @@ std::string WebService::quoteItem(const std::string &text)
 
 WebService::Async<std::string> WebService::ifchangetable(int userdj, std::string address)
 {
+    // While the feed keeps the answers and the holders of the paid levels current, a caller it
+    // knows is answered from memory: no worker, no database round trip.
+    if (feed_) {
+        auto level =
+            userdj == Stream::publicLevel ? std::optional<int>(userdj) : feed_->heldLevel(address, userdj);
+        if (level)
+            if (auto kept = feed_->keptAnswerNow(*level))
+                co_return *kept;
+    }
     Store *store = &store_;
     ChangeFeed *feed = feed_;
     std::string holdingSince = DateTimeText::secondsAgo(settings_.holding.count());

@@ -75,8 +75,9 @@ BEGIN
 END $$;
 
 -- Every instance listens, so that its subscribers' streams and its kept answers follow a
--- change made anywhere: to the counters, or to the configuration that decides what each
--- level sees. Notifications of one transaction arrive as one, at commit.
+-- change made anywhere: to the counters, to the configuration that decides what each level
+-- sees, or to the online records and accounts that decide who reads a paid level.
+-- Notifications of one transaction arrive as one, at commit.
 CREATE OR REPLACE FUNCTION notify_change() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
     PERFORM pg_notify('stock_alert_change', '');
@@ -95,7 +96,7 @@ std::string counterTrigger(const std::string &table, const std::string &stream)
 // instance runs this at start.
 void createNotifyTriggers(DatabaseConnection &c)
 {
-    for (const char *table : {"ChangeCounter", "Sys_pz"}) {
+    for (const char *table : {"ChangeCounter", "Sys_pz", "userdl", "UserTable"}) {
         std::string name = std::string(table) + "_notify";
         if (!c.query("SELECT 1 FROM pg_trigger WHERE tgname = lower(?1)", {name}).empty())
             continue;

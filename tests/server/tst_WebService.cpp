@@ -116,6 +116,8 @@ private slots:
     void holdingEndsAWeekAfterTheSignIn_data();
     void holdingEndsAWeekAfterTheSignIn();
     void countersKeptOnlyForReadableLevels();
+    void paidCountersFollowTheHolder_data();
+    void paidCountersFollowTheHolder();
 
 private:
     std::unique_ptr<WebServiceSoap> proxy() const
@@ -829,6 +831,31 @@ void tst_WebService::countersKeptOnlyForReadableLevels()
     signIn();
     QVERIFY(counters(2) != publicCounters);
     QCOMPARE(counters(1), publicCounters);
+}
+
+void tst_WebService::paidCountersFollowTheHolder_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("signed in elsewhere")
+        << QStringLiteral("UPDATE userdl SET holderip='127.0.0.99' WHERE userid=2");
+    QTest::newRow("holding ended") << QStringLiteral(
+        "UPDATE userdl SET userdlsj='2000-01-01 00:00:00' WHERE userid=2");
+    QTest::newRow("subscription ended")
+        << QStringLiteral("UPDATE UserTable SET reachtime='2000-01-01' WHERE id=2");
+}
+
+void tst_WebService::paidCountersFollowTheHolder()
+{
+    // On PostgreSQL the holders are kept in memory beside the answers: a change of the online
+    // records or the accounts reaches them by the database's notification.
+    QFETCH(QString, change);
+    const QStringList publicCounters = counters(3);
+    signIn("2", "vip");
+    QVERIFY(countersWhen(1, [&](const QStringList &answer) { return answer != publicCounters; }) !=
+            publicCounters);
+    QVERIFY(service->execSql(change));
+    QCOMPARE(countersWhen(1, [&](const QStringList &answer) { return answer == publicCounters; }),
+             publicCounters);
 }
 
 QTEST_GUILESS_MAIN(tst_WebService)
