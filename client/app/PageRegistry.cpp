@@ -1,5 +1,6 @@
 #include "PageRegistry.h"
 
+#include "SignedInAccount.h"
 #include "UnitMain.h"
 #include "UnitSMNC.h"
 #include "UnitXTSZ.h"
@@ -32,6 +33,7 @@ void registerPages()
     TFrmMain::setPageFactory(Kind::StockProfile, webPageOf(Kind::StockProfile));
     TFrmMain::setPageFactory(Kind::MarketFunds, webPageOf(Kind::MarketFunds));
     TFrmMain::setPageFactory(Kind::Research, webPageOf(Kind::Research));
+    TFormXTSZ::setNewPasswordTaken(&SignedInAccount::takeNewPassword);
     TFrmMain::setSettingsWindow([] {
         TFormXTSZ settings(QApplication::activeWindow());
         settings.exec();

@@ -531,12 +531,18 @@ void TFrmMain::FormDestroy()
         return;
     m_destroyed = true;
     m_changeStream->stop();
-    try {
-        // A hung service gets a second of its own to take the record away: closing the
-        // program must not wait for a call's whole time-out.
-        const HttpTransport::DeadlineScope shortDeadline(OnlineRecordRemovalMs);
-        ServiceClient::GetWebServiceSoap()->zhixing(ClientStatements::onlineRecordDelete(UnitGlouble.UserId));
-    } catch (const std::exception &) {
+    // Only the record of this sign-in goes: after a later sign-in of the account (the reason
+    // this client may be ending) the record is that sign-in's, and deleting it would end that
+    // client at its next check too. A sign-in that recorded no login time has no record.
+    if (!UnitGlouble.LoginStamp.isEmpty()) {
+        try {
+            // A hung service gets a second of its own to take the record away: closing the
+            // program must not wait for a call's whole time-out.
+            const HttpTransport::DeadlineScope shortDeadline(OnlineRecordRemovalMs);
+            ServiceClient::GetWebServiceSoap()->zhixing(
+                ClientStatements::onlineRecordDelete(UnitGlouble.UserId, UnitGlouble.LoginStamp));
+        } catch (const std::exception &) {
+        }
     }
     m_tray->hide();
 }

@@ -37,6 +37,12 @@ TFormXTSZ::FileChooser &fileChooser()
     return chooser;
 }
 
+TFormXTSZ::NewPasswordTaken &newPasswordTaken()
+{
+    static TFormXTSZ::NewPasswordTaken taken;
+    return taken;
+}
+
 QString chooseFile(QWidget *owner, const QString &folder, const QString &filter)
 {
     if (fileChooser())
@@ -85,6 +91,13 @@ TFormXTSZ::FileChooser TFormXTSZ::setFileChooser(FileChooser chooser)
 {
     FileChooser previous = std::move(fileChooser());
     fileChooser() = std::move(chooser);
+    return previous;
+}
+
+TFormXTSZ::NewPasswordTaken TFormXTSZ::setNewPasswordTaken(NewPasswordTaken taken)
+{
+    NewPasswordTaken previous = std::move(newPasswordTaken());
+    newPasswordTaken() = std::move(taken);
     return previous;
 }
 
@@ -298,6 +311,11 @@ void TFormXTSZ::Button1Click()
         showPasswordMessage(QStringLiteral("修改失败!"), ErrorCaption, false);
         return;
     }
+    // The password in force is the new one from now on: a second change is confirmed with
+    // it, not with the one the sign-in gave (which the service no longer takes).
+    UnitGlouble.UserPassword = password;
+    if (newPasswordTaken())
+        newPasswordTaken()(password);
     showPasswordMessage(QStringLiteral("修改成功!"), QStringLiteral("提示！"), false);
     close();
 }

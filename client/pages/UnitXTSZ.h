@@ -24,6 +24,11 @@ public:
     // Replaces the real dialog (tests); an empty chooser restores it. Returns the previous one.
     static FileChooser setFileChooser(FileChooser chooser);
 
+    // What else follows a password the service has taken (the account's web address, the
+    // remembered password); the program sets it. Returns the previous one.
+    using NewPasswordTaken = std::function<void(const QString &password)>;
+    static NewPasswordTaken setNewPasswordTaken(NewPasswordTaken taken);
+
     explicit TFormXTSZ(QWidget *owner = nullptr);
 
     QTabWidget *PageControl1;

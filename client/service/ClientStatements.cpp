@@ -61,9 +61,10 @@ QString onlineRecordInsert(const OnlineRecord &record)
            QStringLiteral("' )");
 }
 
-QString onlineRecordDelete(const QString &userId)
+QString onlineRecordDelete(const QString &userId, const QString &loginStamp)
 {
-    return QStringLiteral("delete from userdl where userid=") + integer(userId);
+    return QStringLiteral("delete from userdl where userid=") + integer(userId) +
+           QStringLiteral(" and userdlsj='") + quoted(loginStamp) + QLatin1Char('\'');
 }
 
 QString passwordChange(const QString &userId, const QString &password)

@@ -32,8 +32,9 @@ struct OnlineRecord
 QString onlineRecordCount(const QString &userId);
 QString onlineRecordUpdate(const OnlineRecord &record);
 QString onlineRecordInsert(const OnlineRecord &record);
-// The destroy step: the record goes when the client ends.
-QString onlineRecordDelete(const QString &userId);
+// The destroy step: the record of this sign-in goes when the client ends. It names the login
+// time the sign-in recorded, so that a later sign-in of the same account keeps its record.
+QString onlineRecordDelete(const QString &userId, const QString &loginStamp);
 
 // Settings: the new password of the signed-in user.
 QString passwordChange(const QString &userId, const QString &password);

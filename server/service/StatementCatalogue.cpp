@@ -37,6 +37,11 @@ const std::vector<Entry> catalogue = {
     {"delete from userdl where userid={N}",
      "DELETE FROM userdl WHERE userid=?1 AND holderip=?90 AND userdlsj>=?87", X, false,
      "SELECT 1 FROM userdl WHERE userid=?1"},
+    // The record of one sign-in only: a client that ends after the account signed in again
+    // (elsewhere, or on this very machine) must leave the newer sign-in's record alone.
+    {"delete from userdl where userid={N} and userdlsj={T}",
+     "DELETE FROM userdl WHERE userid=?1 AND userdlsj=?2 AND holderip=?90", X, false,
+     "SELECT 1 FROM userdl WHERE userid=?1 AND userdlsj=?2"},
 
     // Password change.
     {.pattern = "update UserTable set userpas= {P} where id={N}",

@@ -765,6 +765,7 @@ void tst_TFrmMain::loginElsewhereEndsTheClient()
     // The same account signs in elsewhere, as soon as the service tells the two logins apart.
     const QString firstStamp = UnitGlouble.LoginStamp;
     QTRY_VERIFY_WITH_TIMEOUT((signIn(), UnitGlouble.LoginStamp != firstStamp), Bound);
+    const QString newerStamp = UnitGlouble.LoginStamp;
     UnitGlouble.LoginStamp = firstStamp; // this client still holds its own stamp
     QVERIFY(!m_service->querySql(QStringLiteral("select userid from userdl")).isEmpty());
     window->Timer1->start();
@@ -777,7 +778,9 @@ void tst_TFrmMain::loginElsewhereEndsTheClient()
     QCOMPARE(m_boxes->last().icon, MessageBoxes::Icon::Error);
     QVERIFY(!window->Timer1->isActive());
     QVERIFY(!window->Timer2->isActive());
-    QVERIFY(m_service->querySql(QStringLiteral("select userid from userdl")).isEmpty());
+    // The record is the later sign-in's: this client's end leaves it for that client.
+    QCOMPARE(m_service->querySql(QStringLiteral("select userid, userdlsj from userdl")),
+             QList<QStringList>({{UnitGlouble.UserId, newerStamp}}));
 }
 
 // With the service down every check fails; while one error box is open, the next failures

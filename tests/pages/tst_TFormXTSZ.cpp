@@ -2,8 +2,10 @@
 #include "ClientServiceFixture.h"
 #include "ClosedHost.h"
 #include "FileChooserOverride.h"
+#include "RememberedCredentials.h"
 #include "ServiceClient.h"
 #include "ServiceHostOverride.h"
+#include "SignedInAccount.h"
 #include "UnitGlouble.h"
 #include "UnitXTSZ.h"
 
@@ -59,7 +61,8 @@ private slots:
     void passwordChanged();
     void passwordNotChangedByTheService();
     void passwordWithServiceDown();
-    void secondChangeExpectsTheLoginPassword();
+    void secondChangeComparesWithThePasswordInForce_data();
+    void secondChangeComparesWithThePasswordInForce();
     void soundChooser_data();
     void soundChooser();
     void soundChooserCancelled();
@@ -69,6 +72,8 @@ private:
     void holdOnlineRecord();
     QString verify(const QString &user, const QString &password);
     void choose(const QString &file);
+    // Runs one change on a fresh window; true when it was confirmed.
+    bool changePassword(const QString &current, const QString &password);
 
     std::unique_ptr<ClientServiceFixture> m_client;
     ServiceFixture *m_service = nullptr;
@@ -337,7 +342,7 @@ void tst_TFormXTSZ::passwordChanged()
     QCOMPARE(m_boxes->last().owner, &form);
     QVERIFY(!form.isVisible());
     QCOMPARE(verify(u"demo"_qs, stored), QStringLiteral("true"));
-    QCOMPARE(UnitGlouble.UserPassword, QStringLiteral("demo")); // kept since login
+    QCOMPARE(UnitGlouble.UserPassword, stored); // the password in force from now on
     // The other accounts keep theirs: the apostrophes did not widen the statement.
     QCOMPARE(verify(u"vip"_qs, u"vip"_qs), QStringLiteral("true"));
 }
@@ -377,26 +382,48 @@ void tst_TFormXTSZ::passwordWithServiceDown()
     QVERIFY(form.isVisible());
 }
 
-void tst_TFormXTSZ::secondChangeExpectsTheLoginPassword()
+bool tst_TFormXTSZ::changePassword(const QString &current, const QString &password)
 {
-    holdOnlineRecord();
-    for (const QString password : {u"first"_qs, u"second"_qs}) {
-        TFormXTSZ form;
-        form.show();
-        form.Edit1->setText(u"demo"_qs); // the password given at login, both times
-        form.Edit2->setText(password);
-        form.Edit3->setText(password);
-        form.Button1Click();
-        QCOMPARE(m_boxes->last().text, QStringLiteral("修改成功!"));
-    }
-    QCOMPARE(verify(u"demo"_qs, u"second"_qs), QStringLiteral("true"));
-
     TFormXTSZ form;
-    form.Edit1->setText(u"second"_qs); // the stored one is not what the client compares with
-    form.Edit2->setText(u"third"_qs);
-    form.Edit3->setText(u"third"_qs);
+    form.show();
+    form.Edit1->setText(current);
+    form.Edit2->setText(password);
+    form.Edit3->setText(password);
+    const int before = m_boxes->count();
     form.Button1Click();
+    return m_boxes->count() == before + 1 && m_boxes->last().text == QStringLiteral("修改成功!");
+}
+
+// After a change the password in force is the new one: the next change is confirmed with it,
+// the insider page's address carries it and a remembered password becomes it.
+void tst_TFormXTSZ::secondChangeComparesWithThePasswordInForce_data()
+{
+    QTest::addColumn<QString>("rememberedUser");
+    QTest::addColumn<QString>("rememberedAfter");
+    QTest::newRow("this account remembered") << u"demo"_qs << u"n'ew 2"_qs;
+    QTest::newRow("another account remembered") << u"vip"_qs << u"vip"_qs;
+}
+
+void tst_TFormXTSZ::secondChangeComparesWithThePasswordInForce()
+{
+    QFETCH(QString, rememberedUser);
+    QFETCH(QString, rememberedAfter);
+    holdOnlineRecord();
+    RememberedCredentials::write(rememberedUser, rememberedUser);
+    const auto previous = TFormXTSZ::setNewPasswordTaken(&SignedInAccount::takeNewPassword);
+
+    QVERIFY(changePassword(u"demo"_qs, u"first"_qs));
+    QVERIFY(!changePassword(u"demo"_qs, u"other"_qs)); // the sign-in's password is no longer in force
     QCOMPARE(m_boxes->last().text, QStringLiteral("原始密码输入错误!"));
+    QVERIFY(changePassword(u"first"_qs, u"n'ew 2"_qs));
+    TFormXTSZ::setNewPasswordTaken(previous);
+
+    QCOMPARE(verify(u"demo"_qs, u"n'ew 2"_qs), QStringLiteral("true"));
+    QCOMPARE(UnitGlouble.UserPassword, u"n'ew 2"_qs);
+    QCOMPARE(UnitGlouble.UserPasswordUrl, u"n'ew+2"_qs);
+    QCOMPARE(RememberedCredentials::read().userName, rememberedUser);
+    QCOMPARE(RememberedCredentials::read().password, rememberedAfter);
+    RememberedCredentials::remove();
 }
 
 void tst_TFormXTSZ::soundChooser_data()

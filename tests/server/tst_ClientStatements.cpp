@@ -59,9 +59,9 @@ void tst_ClientStatements::recognisedWithItsValues_data()
         QTest::addRow("online count, id %s", qPrintable(id))
             << std::function<QString()>([id] { return onlineRecordCount(id); }) << int(Operation::Count)
             << QStringList{id};
-        QTest::addRow("online delete, id %s", qPrintable(id))
-            << std::function<QString()>([id] { return onlineRecordDelete(id); }) << int(Operation::Execute)
-            << QStringList{id};
+        QTest::addRow("online delete, id %s", qPrintable(id)) << std::function<QString()>([id] {
+            return onlineRecordDelete(id, QStringLiteral("2011-06-10 09:31:05.1234567"));
+        }) << int(Operation::Execute) << QStringList{id, QStringLiteral("2011-06-10 09:31:05.1234567")};
     }
     for (const TextValues &value : Texts) {
         const QString text = value.text;

@@ -595,10 +595,13 @@ void tst_ServiceHttp::accountTakeoverRefused()
                                 "group_concat(userid || userdlsj || holderip) FROM userdl)");
     };
     const auto before = snapshot();
+    const QString vipStamp = service.querySql("SELECT userdlsj FROM userdl WHERE userid=2").value(0).value(0);
+    QVERIFY(!vipStamp.isEmpty());
 
     const std::string attacks[] = {
         ClientStatements::passwordChange("2", "x").toStdString(),
-        ClientStatements::onlineRecordDelete("2").toStdString(),
+        ClientStatements::onlineRecordDelete("2", vipStamp).toStdString(),
+        "delete from userdl where userid=2",
         ClientStatements::onlineRecordUpdate({"2", "vip", "x", "2099-12-31", "1"}).toStdString()};
     for (const std::string &attack : attacks) {
         // From another address behind the proxy, signed in with an account of its own.
@@ -619,9 +622,10 @@ void tst_ServiceHttp::accountTakeoverRefused()
                            "<sql>" + ClientStatements::passwordChange("2", "neu").toStdString() + "</sql>"),
              "true");
     QCOMPARE(forwardedCall(vip, "yanzheng", "<username>vip</username><userpass>neu</userpass>"), "true");
-    QCOMPARE(forwardedCall(vip, "zhixing",
-                           "<sql>" + ClientStatements::onlineRecordDelete("2").toStdString() + "</sql>"),
-             "true");
+    QCOMPARE(
+        forwardedCall(vip, "zhixing",
+                      "<sql>" + ClientStatements::onlineRecordDelete("2", vipStamp).toStdString() + "</sql>"),
+        "true");
     QCOMPARE(service.querySql("SELECT count(*) FROM userdl"), QList<QStringList>({{"0"}}));
 }
 

@@ -135,7 +135,7 @@ void tst_SharedStore::loginSeenByTheOtherInstance()
     QCOMPARE(proxy(*a)->hqdlsj("1"), second);
 
     // The record is held by the address that wrote it, whichever instance it goes through.
-    QCOMPARE(proxy(*a)->zhixing(ClientStatements::onlineRecordDelete("1")), QStringLiteral("true"));
+    QCOMPARE(proxy(*a)->zhixing(ClientStatements::onlineRecordDelete("1", second)), QStringLiteral("true"));
     QCOMPARE(proxy(*b)->hqdlsj("1"), QString());
 }
 

@@ -62,6 +62,10 @@ void tst_StatementCatalogue::recognised_data()
     QTest::newRow("online delete") << "delete from userdl where userid=-1"
                                    << "DELETE FROM userdl"
                                    << "N:-1";
+    QTest::newRow("online delete of one sign-in")
+        << "delete from userdl where userid=3 and userdlsj='2011-06-10 09:31:05.1234567'"
+        << "DELETE FROM userdl"
+        << "N:3|T:2011-06-10 09:31:05.1234567";
     QTest::newRow("password change") << "update UserTable set userpas= 'x,y)' where id=2"
                                      << "UPDATE UserTable"
                                      << "P:x,y)|N:2";
@@ -141,6 +145,10 @@ void tst_StatementCatalogue::refused_data()
     QTest::newRow("online count, id not an integer") << " select * from userdl where userid=1 or 1=1";
     QTest::newRow("online count, id too long") << " select * from userdl where userid=1234567890123456789";
     QTest::newRow("online delete of everything") << "delete from userdl where userid=userid";
+    QTest::newRow("online delete, login time not quoted")
+        << "delete from userdl where userid=1 and userdlsj=userdlsj";
+    QTest::newRow("online delete, login time or anything")
+        << "delete from userdl where userid=1 and userdlsj='x' or 1=1";
     QTest::newRow("online update, quote left open")
         << "update userdl set userzh='a',userpas='b', userdqsj='c',userdlsj=now(), userdlip='d where "
            "userid=1";

@@ -314,11 +314,18 @@ void tst_WebService::statementShapes_data()
     QTest::newRow("online update") << "zhixing"
                                    << onlineUpdate("1", "demo", "demo", "2099-12-31", "127.0.0.1") << "true"
                                    << "signed in";
-    QTest::newRow("online delete, no record")
-        << "zhixing" << ClientStatements::onlineRecordDelete("1") << "true"
-        << "";
-    QTest::newRow("online delete") << "zhixing" << ClientStatements::onlineRecordDelete("1") << "true"
+    // The shape without a login time, which earlier clients send.
+    QTest::newRow("online delete, no record") << "zhixing"
+                                              << "delete from userdl where userid=1"
+                                              << "true"
+                                              << "";
+    QTest::newRow("online delete") << "zhixing"
+                                   << "delete from userdl where userid=1"
+                                   << "true"
                                    << "signed in";
+    QTest::newRow("online delete of a sign-in, no record")
+        << "zhixing" << ClientStatements::onlineRecordDelete("1", "2011-06-10 09:31:05.1234567") << "true"
+        << "";
     QTest::newRow("password change") << "zhixing" << ClientStatements::passwordChange("1", "neu") << "true"
                                      << "signed in";
     QTest::newRow("account count") << "hqsfczjl" << accountCount("vip") << "1"
@@ -530,7 +537,10 @@ void tst_WebService::loginRecordAndStamp()
         QList<QStringList>({{"1", "demo", "127.0.0.1", "2099-12-31 00:00:00"}}));
     QVERIFY(!service->querySql("SELECT userpas FROM userdl").value(0).value(0).contains("demo"));
 
-    QCOMPARE(proxy()->zhixing(ClientStatements::onlineRecordDelete("1")), QStringLiteral("true"));
+    // The first sign-in's end leaves the second sign-in's record; the second's takes it.
+    QCOMPARE(proxy()->zhixing(ClientStatements::onlineRecordDelete("1", first)), QStringLiteral("true"));
+    QCOMPARE(proxy()->hqdlsj("1"), second);
+    QCOMPARE(proxy()->zhixing(ClientStatements::onlineRecordDelete("1", second)), QStringLiteral("true"));
     QCOMPARE(proxy()->hqdlsj("1"), QString());
     QCOMPARE(proxy()->hqdlsj("not a number"), QString());
 }
@@ -609,7 +619,8 @@ void tst_WebService::accountWritesNeedTheSignedInClient()
     QCOMPARE(proxy()->yanzheng("demo", "neu"), QStringLiteral("true"));
 
     // After the record is gone the password cannot be changed again.
-    QCOMPARE(proxy()->zhixing(ClientStatements::onlineRecordDelete("1")), QStringLiteral("true"));
+    QCOMPARE(proxy()->zhixing(ClientStatements::onlineRecordDelete("1", proxy()->hqdlsj("1"))),
+             QStringLiteral("true"));
     QCOMPARE(proxy()->zhixing(ClientStatements::passwordChange("1", "other")), QStringLiteral("false"));
     QCOMPARE(proxy()->yanzheng("demo", "neu"), QStringLiteral("true"));
 }
