@@ -202,7 +202,6 @@ void TFrmLogin::FormCreate()
 
         setWindowTitle(UnitGlouble.SystemName + QStringLiteral(" 登录窗体"));
         URLLabel3->setUrl(QStringLiteral("tencent://message/?uin=") + UnitGlouble.SupportQQ);
-        QGuiApplication::setApplicationDisplayName(UnitGlouble.SystemName);
 
         OutsideText::showInView(Memo1, trim(m_document->fieldText(0, QStringLiteral("sytsxx"))));
         const bool hasPrompt = !trim(Memo1->toPlainText()).isEmpty();

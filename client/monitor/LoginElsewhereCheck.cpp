@@ -1,6 +1,7 @@
 #include "LoginElsewhereCheck.h"
 
 #include "DefaultErrorReport.h"
+#include "OpenMessageBox.h"
 #include "ServiceClient.h"
 #include "ServicePool.h"
 
@@ -17,6 +18,8 @@ LoginElsewhereCheck::~LoginElsewhereCheck()
 {
     m_watcher.disconnect(this);
     m_watcher.waitForFinished();
+    if (m_outageBox)
+        m_outageBox->close();
 }
 
 void LoginElsewhereCheck::start(const QString &userId, const QString &loginStamp)
@@ -40,15 +43,28 @@ void LoginElsewhereCheck::apply()
     const Answer answer = m_watcher.result();
     if (!answer.loginTime) {
         emit applied();
-        if (m_reportOpen)
-            return;
-        m_reportOpen = true;
-        DefaultErrorReport::show(answer.error);
-        m_reportOpen = false;
+        reportOutage(answer.error);
         return;
     }
+    endOutage();
     if (*answer.loginTime == m_loginStamp)
         emit applied();
     else
         emit signedInElsewhere();
+}
+
+void LoginElsewhereCheck::reportOutage(const QString &error)
+{
+    if (m_outageReported)
+        return;
+    m_outageReported = true;
+    m_outageBox = MessageBoxes::openWithoutWaiting(DefaultErrorReport::requestFor(error));
+}
+
+// What the box said no longer holds: it goes, and a later outage is told again.
+void LoginElsewhereCheck::endOutage()
+{
+    m_outageReported = false;
+    if (m_outageBox)
+        m_outageBox->close();
 }

@@ -2,14 +2,18 @@
 
 #include <QFutureWatcher>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <optional>
 
+class OpenMessageBox;
+
 // Whether the account is still signed in here: asks the service for the account's login time
 // on a worker thread (a slow service must not freeze the window) and compares it with the one
-// this login recorded. A failure is the default error report, one box at a time: a service
-// that stays unreachable would otherwise stack a new box every check.
+// this login recorded. A failure is the default error report, once per outage: a service that
+// stays unreachable would otherwise bring a box every check. The box does not hold the checks
+// up, and goes by itself as soon as the service answers again.
 class LoginElsewhereCheck : public QObject
 {
     Q_OBJECT
@@ -37,7 +41,11 @@ private:
     };
     void apply();
 
+    void reportOutage(const QString &error);
+    void endOutage();
+
     QString m_loginStamp;
-    bool m_reportOpen = false;
+    bool m_outageReported = false; // since the last answer
+    QPointer<OpenMessageBox> m_outageBox;
     QFutureWatcher<Answer> m_watcher;
 };

@@ -1,7 +1,9 @@
 #include "UnitSMNC.h"
 
+#include "AlertListMemory.h"
 #include "ChangeCounters.h"
 #include "ClientStatements.h"
+#include "DefaultErrorReport.h"
 #include "OutsideText.h"
 #include "ServiceClient.h"
 #include "ServicePool.h"
@@ -12,6 +14,7 @@
 
 #include <QDate>
 #include <QDateEdit>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -90,9 +93,10 @@ QDateEdit *datePicker(QWidget *parent)
 
 } // namespace
 
-TFormSMNC::TFormSMNC(QWidget *hostPanel) : Tmain()
+TFormSMNC::TFormSMNC(QWidget *hostPanel) : Tmain(), m_memory(&AlertListMemory::of(hostPanel))
 {
     resize(956, 597);
+    OutageNote = buildOutageNote();
     auto *upper = new QWidget(this);
     upper->setFixedHeight(UpperBandHeight);
     buildUpperBand(upper);
@@ -101,6 +105,7 @@ TFormSMNC::TFormSMNC(QWidget *hostPanel) : Tmain()
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    layout->addWidget(OutageNote);
     layout->addWidget(upper);
     layout->addWidget(lower, 1);
 
@@ -183,6 +188,22 @@ QWidget *TFormSMNC::buildQueryStrip(QWidget *parent)
     return strip;
 }
 
+QFrame *TFormSMNC::buildOutageNote()
+{
+    auto *note = new QFrame(this);
+    note->setObjectName(QStringLiteral("OutageNote"));
+    OutageNoteLabel = new QLabel(note);
+    OutageNoteLabel->setTextFormat(Qt::PlainText);
+    OutageRetryButton = new QPushButton(QStringLiteral("重新载入"), note);
+    auto *layout = new QHBoxLayout(note);
+    layout->setContentsMargins(6, 2, 6, 2);
+    layout->addWidget(OutageNoteLabel, 1);
+    layout->addWidget(OutageRetryButton);
+    connect(OutageRetryButton, &QPushButton::clicked, this, &TFormSMNC::retry);
+    note->hide();
+    return note;
+}
+
 void TFormSMNC::FormCreate()
 {
     UnitGlouble.AlertListOpen = true;
@@ -225,8 +246,9 @@ void TFormSMNC::setHeaders(StringGrid *grid, const QStringList &titles)
 
 void TFormSMNC::iniformdate()
 {
-    // Whatever fails leaves the grids filled so far and the counters stored so far; the
-    // poll goes on regardless, so there is nothing to tell the user.
+    // Whatever fails leaves the grids filled so far and the counters stored so far; the poll
+    // goes on regardless. A grid not refreshed shows what it showed last, with a word why.
+    m_staleGrids = {Grid::TodayAlerts, Grid::LatestAlerts, Grid::TodayNews};
     try {
         todayAlertsFill();
         latestAlertsFill();
@@ -236,23 +258,64 @@ void TFormSMNC::iniformdate()
         UnitGlouble.LastStockChanged = ChangeCounters::counter(QStringLiteral("gptjsx"));
         UnitGlouble.LastLiveNewsAdded = ChangeCounters::counter(QStringLiteral("spzxadd"));
         UnitGlouble.LastLiveNewsChanged = ChangeCounters::counter(QStringLiteral("spzxsx"));
-    } catch (const std::exception &) {
+    } catch (const std::exception &error) {
+        showRememberedRows(QString::fromUtf8(error.what()));
     }
+}
+
+void TFormSMNC::showRememberedRows(const QString &failure)
+{
+    if (m_staleGrids.empty())
+        return;
+    std::optional<QDateTime> oldest;
+    for (const Grid grid : m_staleGrids) {
+        const std::optional<AlertListMemory::Answer> remembered = m_memory->last(grid);
+        if (!remembered)
+            continue;
+        try {
+            m_document.load(XmlDeclaration + remembered->text);
+            rowFill(grid);
+            if (!oldest || remembered->fetchedAt < *oldest)
+                oldest = remembered->fetchedAt;
+        } catch (const std::exception &) {
+        }
+    }
+    OutageNoteLabel->setText(oldest ? QStringLiteral("未能从服务器取得最新列表，下面是 %1 取得的内容。")
+                                          .arg(oldest->toString(QStringLiteral("HH:mm:ss")))
+                                    : QStringLiteral("未能从服务器取得列表。"));
+    // The reason in the subscriber's words (a failure on the way to the service says what
+    // happened); the technical detail stays out of the page.
+    OutageNoteLabel->setToolTip(OutsideText::forToolTip(DefaultErrorReport::requestFor(failure).text));
+    OutageNote->show();
+}
+
+void TFormSMNC::markRefreshed(Grid grid)
+{
+    m_staleGrids.erase(grid);
+    if (m_staleGrids.empty())
+        OutageNote->hide();
+}
+
+void TFormSMNC::retry()
+{
+    if (UserWait::isWaiting()) // a query already waits for the service
+        return;
+    iniformdate();
 }
 
 void TFormSMNC::todayAlertsFill()
 {
-    runQuery(Grid::TodayAlerts, ClientStatements::todayAlerts(audience()));
+    runFill(Grid::TodayAlerts, ClientStatements::todayAlerts(audience()));
 }
 
 void TFormSMNC::latestAlertsFill()
 {
-    runQuery(Grid::LatestAlerts, ClientStatements::latestAlerts(audience()));
+    runFill(Grid::LatestAlerts, ClientStatements::latestAlerts(audience()));
 }
 
 void TFormSMNC::todayNewsFill()
 {
-    runQuery(Grid::TodayNews, ClientStatements::todayNews(audience()));
+    runFill(Grid::TodayNews, ClientStatements::todayNews(audience()));
 }
 
 void TFormSMNC::Button2Click()
@@ -260,13 +323,18 @@ void TFormSMNC::Button2Click()
     if (UserWait::isWaiting()) // a query already waits for the service
         return;
     try {
-        runQuery(Grid::LatestAlerts, ClientStatements::alertHistory(audience(), DateTimePicker1->date(),
-                                                                    DateTimePicker2->date()));
+        const QString sql =
+            ClientStatements::alertHistory(audience(), DateTimePicker1->date(), DateTimePicker2->date());
+        m_document.load(XmlDeclaration + UserWait::run(this, [&sql] {
+                            return ServiceClient::GetWebServiceSoap()->hqsametable(sql);
+                        }));
+        rowFill(Grid::LatestAlerts);
+        markRefreshed(Grid::LatestAlerts);
     } catch (const std::exception &) {
     }
 }
 
-int TFormSMNC::runQuery(Grid grid, const QString &sql)
+int TFormSMNC::runFill(Grid grid, const QString &sql)
 {
     return fillFromAnswer(
         grid, UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable,
@@ -276,7 +344,10 @@ int TFormSMNC::runQuery(Grid grid, const QString &sql)
 int TFormSMNC::fillFromAnswer(Grid grid, const QString &answer)
 {
     m_document.load(XmlDeclaration + answer);
-    return rowFill(grid);
+    const int rows = rowFill(grid);
+    m_memory->remember(grid, answer);
+    markRefreshed(grid);
+    return rows;
 }
 
 // All or nothing: a row that cannot be read leaves the grid as it was.

@@ -6,7 +6,11 @@
 
 #include <QStringList>
 
+#include <set>
+
+class AlertListMemory;
 class QDateEdit;
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
@@ -46,6 +50,12 @@ public:
     QGroupBox *GroupBox4; // 实盘资讯
     StringGrid *StringGrid3;
 
+    // Beyond the design: a line above the lists, shown while they could not be refreshed from
+    // the service, saying so and from when the rows are; with a button that tries again.
+    QFrame *OutageNote;
+    QLabel *OutageNoteLabel;
+    QPushButton *OutageRetryButton;
+
 public slots:
     void iniformdate();
     void Button2Click();
@@ -65,11 +75,19 @@ private:
     void FormDestroy();
     void setHeaders(StringGrid *grid, const QStringList &titles);
 
+    QFrame *buildOutageNote();
     StringGrid *gridOf(Grid grid) const;
-    int runQuery(Grid grid, const QString &sql);
+    // A fill's query: its rows go into the grid and are remembered for a page opened later.
+    int runFill(Grid grid, const QString &sql);
     int rowFill(Grid grid);
+    // Grids the last opening could not refresh show what they showed last, and the note says so.
+    void showRememberedRows(const QString &failure);
+    void markRefreshed(Grid grid);
+    void retry();
     void showDetail(StringGrid *grid, const QString &title, const QStringList &labels);
 
     ResultDocument m_document;
     bool m_shown = false;
+    AlertListMemory *m_memory;
+    std::set<Grid> m_staleGrids; // not refreshed from the service since the page opened
 };

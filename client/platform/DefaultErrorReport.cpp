@@ -1,8 +1,6 @@
 #include "DefaultErrorReport.h"
 
-#include "MessageBoxes.h"
-
-#include <QGuiApplication>
+#include "ApplicationTitle.h"
 
 #include <exception>
 
@@ -15,12 +13,27 @@ QString text(const QString &message)
     return message;
 }
 
+MessageBoxes::Request requestFor(const QString &message)
+{
+    MessageBoxes::Request request;
+    request.caption = ApplicationTitle::text();
+    request.icon = MessageBoxes::Icon::Error;
+    const QString marker = QString::fromUtf8(DetailMarker);
+    const qsizetype split = message.indexOf(marker);
+    if (split < 0) {
+        request.text = text(message);
+    } else {
+        request.text = message.left(split);
+        request.details = message.mid(split + marker.size());
+    }
+    return request;
+}
+
 void show(const QString &message)
 {
-    // The application title is the system name once the configuration is loaded, the
-    // program's own name before.
-    MessageBoxes::application(text(message), QGuiApplication::applicationDisplayName(),
-                              MessageBoxes::Icon::Error);
+    const MessageBoxes::Request request = requestFor(message);
+    MessageBoxes::application(request.text, request.caption, request.icon, request.buttons, nullptr,
+                              request.details);
 }
 
 void runHandler(const std::function<void()> &body)

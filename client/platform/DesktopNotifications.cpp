@@ -1,10 +1,11 @@
 #include "DesktopNotifications.h"
 
+#include "ApplicationTitle.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QGuiApplication>
 #include <QVariantMap>
 
 namespace {
@@ -78,9 +79,8 @@ void DesktopNotifications::send(const QString &title, const QString &text)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(Service), QLatin1String(Path),
                                                        QLatin1String(Interface), QStringLiteral("Notify"));
-    call << QGuiApplication::applicationDisplayName() << uint(0) << QString() << title
-         << bodyFor(text, *m_serverReadsMarkup) << QStringList{DefaultAction, title} << QVariantMap()
-         << ServerTimeout;
+    call << ApplicationTitle::text() << uint(0) << QString() << title << bodyFor(text, *m_serverReadsMarkup)
+         << QStringList{DefaultAction, title} << QVariantMap() << ServerTimeout;
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &DesktopNotifications::remember);
 }

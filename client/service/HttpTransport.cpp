@@ -2,6 +2,7 @@
 
 #include "CertificateRefused.h"
 #include "CertificateTrust.h"
+#include "TransportFailure.h"
 
 #include <QUrl>
 
@@ -180,6 +181,35 @@ CURLcode addExtraAuthorities(CURL *, void *context, void *)
     throw CertificateRefused(QUrl(url).host(), reason);
 }
 
+// "host:port" as the subscriber knows the service, without any credentials the address holds.
+QString addressOf(const QString &url)
+{
+    const QUrl parsed(url);
+    return parsed.port() < 0 ? parsed.host()
+                             : parsed.host() + QLatin1Char(':') + QString::number(parsed.port());
+}
+
+TransportFailure::Kind failureKind(CURLcode result)
+{
+    using Kind = TransportFailure::Kind;
+    switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return Kind::CannotResolve;
+    case CURLE_COULDNT_CONNECT:
+        return Kind::CannotConnect;
+    case CURLE_OPERATION_TIMEDOUT:
+        return Kind::NoAnswer;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+        return Kind::ConnectionLost;
+    default:
+        return Kind::Other;
+    }
+}
+
 struct ListDeleter
 {
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
@@ -238,13 +268,15 @@ HttpResponse perform(const QString &url, const HttpTransport::Headers &headers, 
 
     const CURLcode result = curl_easy_perform(h);
     if (result == CURLE_FILESIZE_EXCEEDED || (result == CURLE_WRITE_ERROR && transfer.tooLarge))
-        throw std::runtime_error("The answer is larger than 32 MiB");
+        throw TransportFailure(TransportFailure::Kind::TooLarge, addressOf(url),
+                               QStringLiteral("The answer is larger than 32 MiB"));
     if (result == CURLE_PEER_FAILED_VERIFICATION || result == CURLE_SSL_CONNECT_ERROR)
         refuseCertificate(h, url, result, errorText);
     if (result == CURLE_ABORTED_BY_CALLBACK && transfer.aborted)
-        throw std::runtime_error("Aborted");
+        throw TransportFailure(TransportFailure::Kind::Aborted, addressOf(url), QStringLiteral("Aborted"));
     if (result != CURLE_OK)
-        throw std::runtime_error(errorText[0] ? errorText : curl_easy_strerror(result));
+        throw TransportFailure(failureKind(result), addressOf(url),
+                               QString::fromUtf8(errorText[0] ? errorText : curl_easy_strerror(result)));
 
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);

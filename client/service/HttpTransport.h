@@ -19,9 +19,9 @@ struct HttpResponse
 // timer tick can run meanwhile. Each calling thread keeps its own connection between calls
 // (libcurl does not support sharing a connection cache between threads that call at the same
 // time); DNS answers are shared process-wide. Calls from different threads may overlap.
-// A transport failure (resolve, connect, send, receive, time-out, answer over 32 MiB)
-// throws std::runtime_error carrying libcurl's error text; a certificate that does not verify
-// (see CertificateTrust) throws CertificateRefused before anything is sent. Proxies come from
+// A transport failure (resolve, connect, send, receive, time-out, answer over 32 MiB, abort)
+// throws TransportFailure: a Chinese sentence with libcurl's error text as its detail; a certificate that
+// does not verify (see CertificateTrust) throws CertificateRefused before anything is sent. Proxies come from
 // the environment (https_proxy, http_proxy, no_proxy), as libcurl reads them.
 class HttpTransport
 {

@@ -4,6 +4,7 @@
 #include "HttpTransport.h"
 #include "SoapAnswer.h"
 #include "TextConversions.h"
+#include "TransportFailure.h"
 
 #include <pugixml.hpp>
 
@@ -72,6 +73,8 @@ QString SoapProxy::call(const char *operation, std::initializer_list<Parameter> 
         response = HttpTransport::post(endpointUrl, headers, xml);
     } catch (const CertificateRefused &) {
         throw; // its own words for the subscriber
+    } catch (const TransportFailure &failure) {
+        throw failure.withDetail(QStringLiteral(" - URL:%1 - SOAPAction:%2").arg(endpointUrl, action));
     } catch (const std::exception &error) {
         fail(QStringLiteral("%1 - URL:%2 - SOAPAction:%3")
                  .arg(QString::fromUtf8(error.what()), endpointUrl, action));

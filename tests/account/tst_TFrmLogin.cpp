@@ -1,3 +1,4 @@
+#include "ApplicationTitle.h"
 #include "ClientServiceFixture.h"
 #include "ClosedHost.h"
 #include "HttpTransport.h"
@@ -181,7 +182,10 @@ void tst_TFrmLogin::configuration()
     QCOMPARE(UnitGlouble.PollIntervalSeconds, row[5].toInt());
 
     QCOMPARE(window.windowTitle(), UnitGlouble.SystemName + QStringLiteral(" 登录窗体"));
-    QCOMPARE(QGuiApplication::applicationDisplayName(), UnitGlouble.SystemName);
+    // The system name is the application title, but never Qt's display name: Qt would append
+    // that to every window title, message boxes' captions included.
+    QCOMPARE(ApplicationTitle::text(), UnitGlouble.SystemName);
+    QVERIFY(QGuiApplication::applicationDisplayName() != UnitGlouble.SystemName);
     QCOMPARE(window.URLLabel3->url(), QStringLiteral("tencent://message/?uin=") + UnitGlouble.SupportQQ);
     QCOMPARE(window.height(), height);
     QCOMPARE(window.width(), 510);

@@ -57,6 +57,7 @@ private slots:
     void secondSignInElsewhereEndsTheFirst();
     void serviceOutageIsRiddenOut();
     void instantToastWithSlowPolling();
+    void outageIsToldOnceAndTheBoxGoes();
 
 private:
     bool startSignedIn(ClientProcess &client);
@@ -393,6 +394,48 @@ void tst_EndToEnd::instantToastWithSlowPolling()
     QVERIFY(publishStockAlert(QStringLiteral("000858")));
     QVERIFY2(waitForToast(client, InstantToastBoundMs), "no toast within 1 s after the service came back");
     qInfo("toast %lld ms after publishing, service restarted", sincePublish.elapsed());
+    QVERIFY(client.isRunning());
+}
+
+// An outage that spans login-elsewhere checks: one box in Chinese, however many checks fail,
+// and the box goes by itself once the service answers again.
+void tst_EndToEnd::outageIsToldOnceAndTheBoxGoes()
+{
+    ClientProcess client;
+    QVERIFY2(startSignedIn(client), qPrintable(client.errorString()));
+    (void)QTest::qWaitFor([&] { return !client.otherWindows().isEmpty(); }, 2 * PollPeriodSeconds * 1000);
+    QVERIFY2(QTest::qWaitFor([&] { return client.otherWindows().isEmpty(); }, 20000),
+             "an earlier toast stays on the screen");
+
+    QVERIFY(m_service->stop() == 0);
+    const QString title = QStringLiteral("智能股票预警系统"); // the demo's system name: the box's caption
+    // The main window bears the same name: the box is the other window that does.
+    std::optional<XDisplay::Window> box;
+    const auto findBox = [&] {
+        for (const XDisplay::Window &window : client.otherWindows()) {
+            if (window.name == title)
+                box = window;
+        }
+        return box.has_value();
+    };
+    QVERIFY2(QTest::qWaitFor(findBox, LoginCheckPeriodMs + 10000), "no box told of the outage");
+    keepScreenshot(box->id, QStringLiteral("outage-box.png"));
+    // Its caption as written, nothing appended: the name above is compared whole.
+
+    // Two more checks fail behind it: still the one box.
+    QElapsedTimer twoChecks;
+    twoChecks.start();
+    while (twoChecks.elapsed() < 2 * LoginCheckPeriodMs + 2000) {
+        QCOMPARE(client.otherWindows().size(), 1);
+        QVERIFY(client.isRunning());
+        QTest::qWait(500);
+    }
+
+    ServiceFixture back(*m_service, {QStringLiteral("--listen"), m_listen});
+    QVERIFY2(back.isRunning(), qPrintable(back.errorString()));
+    QVERIFY2(QTest::qWaitFor([&] { return !XDisplay::exists(box->id) || client.otherWindows().isEmpty(); },
+                             LoginCheckPeriodMs + 10000),
+             "the box stayed after the service came back");
     QVERIFY(client.isRunning());
 }
 

@@ -12,6 +12,7 @@
 #include <QDate>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QImage>
@@ -68,6 +69,7 @@ private slots:
     void detailPaneWithAMebibyteReason();
     void countersRecordedAtOpen();
     void serviceDownAtOpen();
+    void reopenedDuringAnOutageKeepsItsRows();
     void fillFromAnswerAsThePollDoes();
     void unreadableAnswerLeavesTheGrid();
 
@@ -108,6 +110,7 @@ TFormSMNC *tst_TFormSMNC::openPage()
 {
     auto *page = new TFormSMNC(m_host.get());
     m_host->show();
+    page->show(); // a page made while the host is on screen is shown as the main window does
     return page;
 }
 
@@ -516,6 +519,38 @@ void tst_TFormSMNC::serviceDownAtOpen()
     QCOMPARE(UnitGlouble.LastLiveNewsChanged, 42);
     QCOMPARE(m_boxes->count(), 0);
     QVERIFY(UnitGlouble.AlertListOpen);
+    // Nothing was ever fetched: the page says why its lists are empty, without a box.
+    QVERIFY(page->OutageNote->isVisible());
+    QCOMPARE(page->OutageNoteLabel->text(), QStringLiteral("未能从服务器取得列表。"));
+    QVERIFY2(page->OutageNoteLabel->toolTip().contains(QStringLiteral("无法连接到服务器")),
+             qPrintable(page->OutageNoteLabel->toolTip()));
+}
+
+// The page opened again while the service cannot be reached keeps the rows the last page had
+// and says from when they are; 重新载入 with the service back brings fresh rows and the note goes.
+void tst_TFormSMNC::reopenedDuringAnOutageKeepsItsRows()
+{
+    TFormSMNC *page = openPage();
+    QVERIFY(!page->OutageNote->isVisible());
+    const QStringList codes = columnOf(*page, Grid::LatestAlerts, 2, page->StringGrid2->rowCount() - 1);
+    const QStringList news = columnOf(*page, Grid::TodayNews, 3, page->StringGrid3->rowCount() - 1);
+    QVERIFY(codes.size() > 1 && !news.isEmpty());
+    delete page;
+
+    auto closedHost = std::make_unique<ServiceHostOverride>(ClosedHost);
+    page = openPage();
+    QCOMPARE(columnOf(*page, Grid::LatestAlerts, 2, page->StringGrid2->rowCount() - 1), codes);
+    QCOMPARE(columnOf(*page, Grid::TodayNews, 3, page->StringGrid3->rowCount() - 1), news);
+    QVERIFY(page->OutageNote->isVisible());
+    QVERIFY2(page->OutageNoteLabel->text().startsWith(QStringLiteral("未能从服务器取得最新列表，下面是 ")),
+             qPrintable(page->OutageNoteLabel->text()));
+    QCOMPARE(m_boxes->count(), 0);
+
+    closedHost.reset();
+    publishStock(u"999005"_qs, day(0) + u" 10:00:00"_qs);
+    QTest::mouseClick(page->OutageRetryButton, Qt::LeftButton);
+    QTRY_VERIFY(!page->OutageNote->isVisible());
+    QCOMPARE(page->cellText(Grid::LatestAlerts, 1, 2), QStringLiteral("999005"));
 }
 
 // The poll fetches on a worker thread and hands the answers to the open page.

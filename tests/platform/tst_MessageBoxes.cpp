@@ -1,14 +1,22 @@
+#include "DefaultErrorReport.h"
 #include "MessageBoxes.h"
+#include "OpenMessageBox.h"
 #include "OutsideText.h"
+#include "TransportFailure.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QProcess>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
 
 // The real dialogs, not the recorder: what a user sees of a text from outside.
 class tst_MessageBoxes : public QObject
@@ -23,6 +31,12 @@ private slots:
     void cut();
     void megabyteInTextView();
 
+    void applicationBoxCentredOnItsOwner_data();
+    void applicationBoxCentredOnItsOwner();
+    void captionShownAsWritten();
+    void failureDetailBehindTheDetailsButton();
+    void boxNotWaitedForGoesWhenClosed();
+
 private:
     struct Shown
     {
@@ -31,12 +45,35 @@ private:
         QRect geometry;
         bool buttonVisible = false;
         QRect buttonGeometry;
+        QString detailedText;
+        QString windowSystemTitle; // the title the X server holds, as the desktop shows it
     };
     // Shows a system box with the text and reads what the box shows before closing it.
     static Shown showSystemBox(const QString &text);
+    // Runs `show` (which opens a modal box and waits for it) and reads the box before closing it.
+    static Shown showBox(const std::function<void()> &show);
 };
 
 tst_MessageBoxes::Shown tst_MessageBoxes::showSystemBox(const QString &text)
+{
+    return showBox(
+        [&text] { MessageBoxes::system(text, QStringLiteral("错误！"), MessageBoxes::Icon::Error); });
+}
+
+namespace {
+
+QString windowSystemTitle(WId window)
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::number(window)});
+    if (!xdotool.waitForFinished(5000))
+        return QStringLiteral("<xdotool did not answer>");
+    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+tst_MessageBoxes::Shown tst_MessageBoxes::showBox(const std::function<void()> &show)
 {
     Shown shown;
     bool closed = false;
@@ -53,6 +90,8 @@ tst_MessageBoxes::Shown tst_MessageBoxes::showSystemBox(const QString &text)
             }
         }
         shown.geometry = box->frameGeometry();
+        shown.detailedText = box->detailedText();
+        shown.windowSystemTitle = windowSystemTitle(box->winId());
         QAbstractButton *ok = box->button(QMessageBox::Ok);
         shown.buttonVisible = ok && ok->isVisible();
         if (ok)
@@ -66,7 +105,7 @@ tst_MessageBoxes::Shown tst_MessageBoxes::showSystemBox(const QString &text)
         if (QWidget *modal = QApplication::activeModalWidget())
             modal->close();
     });
-    MessageBoxes::system(text, QStringLiteral("错误！"), MessageBoxes::Icon::Error);
+    show();
     return shown;
 }
 
@@ -134,6 +173,104 @@ void tst_MessageBoxes::megabyteInTextView()
     QCOMPARE(view.wordWrapMode(), QTextOption::WrapAnywhere);
     OutsideText::showInView(&view, QStringLiteral("short words wrap at their ends"));
     QCOMPARE(view.wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+}
+
+void tst_MessageBoxes::applicationBoxCentredOnItsOwner_data()
+{
+    QTest::addColumn<QPoint>("ownerPosition");
+    QTest::addColumn<bool>("ownerNamed");
+    QTest::newRow("top left, named") << QPoint(0, 0) << true;
+    QTest::newRow("bottom right, named") << QPoint(600, 400) << true;
+    // A box that comes while the user works elsewhere (no active window) belongs to the
+    // program's window all the same.
+    QTest::newRow("bottom right, not named") << QPoint(600, 400) << false;
+}
+
+void tst_MessageBoxes::applicationBoxCentredOnItsOwner()
+{
+    QFETCH(QPoint, ownerPosition);
+    QFETCH(bool, ownerNamed);
+    QWidget owner;
+    owner.resize(500, 300);
+    owner.move(ownerPosition);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+    if (!ownerNamed) {
+        QWidget elsewhere; // stands for another program's window: it takes the activation
+        elsewhere.show();
+        elsewhere.activateWindow();
+        QTRY_VERIFY(QApplication::activeWindow() == &elsewhere);
+        elsewhere.hide();
+        QTRY_VERIFY(QApplication::activeWindow() != &owner);
+    }
+    const Shown shown = showBox([&] {
+        MessageBoxes::application(QStringLiteral("是否关闭本系统？"), QStringLiteral("提示"),
+                                  MessageBoxes::Icon::Information, MessageBoxes::Buttons::Ok,
+                                  ownerNamed ? &owner : nullptr);
+    });
+    const QPoint offset = shown.geometry.center() - owner.frameGeometry().center();
+    QVERIFY2(offset.manhattanLength() <= 4,
+             qPrintable(QStringLiteral("box centre off by %1,%2").arg(offset.x()).arg(offset.y())));
+}
+
+void tst_MessageBoxes::captionShownAsWritten()
+{
+    const Shown shown = showBox([] {
+        MessageBoxes::application(QStringLiteral("您的用户在其它地方登录或被迫下线，如有疑问请联系管理员！"),
+                                  QStringLiteral("系统错误！"), MessageBoxes::Icon::Error);
+    });
+    QCOMPARE(shown.windowSystemTitle, QStringLiteral("系统错误！"));
+}
+
+// The default report of a failure on the way to the service: the sentence in the box, the
+// technical words behind the details button, and no "." added to a Chinese sentence.
+void tst_MessageBoxes::failureDetailBehindTheDetailsButton()
+{
+    const TransportFailure failure(
+        TransportFailure::Kind::CannotConnect, QStringLiteral("127.0.0.1:8765"),
+        QStringLiteral(
+            "Failed to connect to 127.0.0.1 port 8765 - URL:http://127.0.0.1:8765/WebService.asmx"));
+    const Shown shown = showBox([&] { DefaultErrorReport::show(QString::fromUtf8(failure.what())); });
+    QCOMPARE(shown.labelText, TransportFailure::sentence(failure.kind(), failure.address()));
+    QCOMPARE(shown.detailedText, failure.detail());
+    // Other errors show their text as the default report always did.
+    const Shown plain =
+        showBox([] { DefaultErrorReport::show(QStringLiteral("Server was unable to process request")); });
+    QCOMPARE(plain.labelText, QStringLiteral("Server was unable to process request."));
+    QVERIFY(plain.detailedText.isEmpty());
+}
+
+void tst_MessageBoxes::boxNotWaitedForGoesWhenClosed()
+{
+    QWidget owner;
+    owner.resize(400, 300);
+    owner.show();
+    MessageBoxes::Request request;
+    request.owner = &owner;
+    request.text = QStringLiteral("无法连接到服务器 127.0.0.1:8765，请检查网络连接，或稍后再试。");
+    request.caption = QStringLiteral("智能股票预警系统");
+    request.icon = MessageBoxes::Icon::Error;
+    QPointer<OpenMessageBox> opened = MessageBoxes::openWithoutWaiting(request);
+    QVERIFY(opened);
+    QSignalSpy closed(opened.data(), &OpenMessageBox::closed);
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = owner.findChild<QMessageBox *>()) && box->isVisible());
+    QCOMPARE(box->text(), request.text);
+    QCOMPARE(MessageBoxes::openBoxes(), QList<OpenMessageBox *>{opened.data()});
+
+    opened->close();
+    QCOMPARE(closed.count(), 1);
+    QTRY_VERIFY(!owner.findChild<QMessageBox *>());
+    QTRY_VERIFY(!opened);
+    QVERIFY(MessageBoxes::openBoxes().isEmpty());
+
+    // Answered by the user instead: the handle learns of it.
+    opened = MessageBoxes::openWithoutWaiting(request);
+    QSignalSpy answered(opened.data(), &OpenMessageBox::closed);
+    QTRY_VERIFY((box = owner.findChild<QMessageBox *>()) && box->isVisible());
+    box->button(QMessageBox::Ok)->click();
+    QCOMPARE(answered.count(), 1);
+    QTRY_VERIFY(!opened);
 }
 
 QTEST_MAIN(tst_MessageBoxes)

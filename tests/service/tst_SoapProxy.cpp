@@ -4,6 +4,7 @@
 #include "ServiceClient.h"
 #include "ServiceHostOverride.h"
 #include "SoapProxy.h"
+#include "TransportFailure.h"
 #include "TransportTimeoutsOverride.h"
 
 #include <QtTest>
@@ -109,10 +110,8 @@ private slots:
     void answerShapes_data();
     void answerShapes();
     void statusErrorUsesTheReasonPhraseOnTheWire();
-    void refusedConnectionIsATransportError();
-    void silentServerEndsInTheTimeOut();
-    void oversizedAnswerIsAnError_data();
-    void oversizedAnswerIsAnError();
+    void transportFailures_data();
+    void transportFailures();
     void callsShareOneConnection();
     void eachThreadKeepsItsConnection();
     void serviceClientBindsToTheServiceHost();
@@ -422,48 +421,68 @@ void tst_SoapProxy::statusErrorUsesTheReasonPhraseOnTheWire()
     QCOMPARE(callError([&proxy] { proxy.hqSys_pz(); }), u"Nicht gefunden (404) - '%1'"_qs.arg(raw.url()));
 }
 
-void tst_SoapProxy::refusedConnectionIsATransportError()
+// What failed, in a sentence for the subscriber that names the service, and libcurl's words
+// with the address and the operation as the detail.
+void tst_SoapProxy::transportFailures_data()
 {
-    const QString endpoint = u"http://127.0.0.1:%1/WebService.asmx"_qs.arg(RawHttpServer::closedPort());
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("sentenceStart");
+    QTest::addColumn<QString>("detailWord");
+
+    QTest::newRow("nothing listens") << "closed" << int(TransportFailure::Kind::CannotConnect)
+                                     << "无法连接到服务器 127.0.0.1:"
+                                     << "connect";
+    QTest::newRow("never answers") << "silent" << int(TransportFailure::Kind::NoAnswer) << "服务器 127.0.0.1:"
+                                   << "timed out";
+    QTest::newRow("length announced over 32 MiB")
+        << "oversized, announced" << int(TransportFailure::Kind::TooLarge) << "服务器 127.0.0.1:"
+        << "larger than 32 MiB";
+    QTest::newRow("over 32 MiB found at the end")
+        << "oversized" << int(TransportFailure::Kind::TooLarge) << "服务器 127.0.0.1:"
+        << "larger than 32 MiB";
+}
+
+void tst_SoapProxy::transportFailures()
+{
+    QFETCH(QString, server);
+    QFETCH(int, kind);
+    QFETCH(QString, sentenceStart);
+    QFETCH(QString, detailWord);
+
+    std::unique_ptr<RawHttpServer> raw;
+    std::unique_ptr<TransportTimeoutsOverride> shortTimeouts;
+    QString endpoint = u"http://127.0.0.1:%1/WebService.asmx"_qs.arg(RawHttpServer::closedPort());
+    if (server == u"silent"_qs) {
+        raw = std::make_unique<RawHttpServer>(QByteArray(), true);
+        shortTimeouts = std::make_unique<TransportTimeoutsOverride>(1000, 1500);
+    } else if (server.startsWith(u"oversized"_qs)) {
+        const QByteArray envelope =
+            QByteArray::fromStdString(responseEnvelope("hqsametable", std::string(32 * 1024 * 1024, 'x')));
+        QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n";
+        if (server.endsWith(u"announced"_qs))
+            head += "Content-Length: " + QByteArray::number(envelope.size()) + "\r\n";
+        raw = std::make_unique<RawHttpServer>(head + "\r\n" + envelope);
+    }
+    if (raw)
+        endpoint = raw->url();
     SoapProxy proxy(endpoint);
-    const QString message = callError([&proxy] { proxy.hqdlsj(u"7"_qs); });
-    const QString suffix = u" - URL:"_qs + endpoint + u" - SOAPAction:http://tempuri.org/hqdlsj"_qs;
-    QVERIFY2(message.endsWith(suffix), qPrintable(message));
-    QVERIFY2(message.contains(u"connect"_qs, Qt::CaseInsensitive), qPrintable(message));
-}
-
-void tst_SoapProxy::silentServerEndsInTheTimeOut()
-{
-    RawHttpServer silent(QByteArray(), true);
-    const TransportTimeoutsOverride shortTimeouts(1000, 1500);
-    SoapProxy proxy(silent.url());
-    const QString message = callError([&proxy] { proxy.ifchangetable(1); });
-    QVERIFY2(message.contains(u"timed out"_qs, Qt::CaseInsensitive), qPrintable(message));
-    QVERIFY2(
-        message.endsWith(u" - URL:"_qs + silent.url() + u" - SOAPAction:http://tempuri.org/ifchangetable"_qs),
-        qPrintable(message));
-}
-
-void tst_SoapProxy::oversizedAnswerIsAnError_data()
-{
-    QTest::addColumn<bool>("announced");
-    QTest::newRow("length announced") << true;
-    QTest::newRow("length unknown until the end") << false;
-}
-
-void tst_SoapProxy::oversizedAnswerIsAnError()
-{
-    QFETCH(bool, announced);
-    const QByteArray envelope =
-        QByteArray::fromStdString(responseEnvelope("hqsametable", std::string(32 * 1024 * 1024, 'x')));
-    QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n";
-    if (announced)
-        head += "Content-Length: " + QByteArray::number(envelope.size()) + "\r\n";
-    RawHttpServer raw(head + "\r\n" + envelope);
-    SoapProxy proxy(raw.url());
-    QCOMPARE(callError([&proxy] { proxy.hqsametable(u"select"_qs); }),
-             u"The answer is larger than 32 MiB - URL:%1 - SOAPAction:http://tempuri.org/hqsametable"_qs.arg(
-                 raw.url()));
+    try {
+        proxy.hqsametable(u"select"_qs);
+        QFAIL("the call did not fail");
+    } catch (const TransportFailure &failure) {
+        QCOMPARE(int(failure.kind()), kind);
+        const QString text = QString::fromUtf8(failure.what());
+        const QString marker = QString::fromUtf8(TransportFailure::DetailMarker);
+        QVERIFY2(text.startsWith(sentenceStart), qPrintable(text));
+        QVERIFY2(text.indexOf(marker) > 0 && !text.left(text.indexOf(marker)).contains(u"http"_qs),
+                 qPrintable(text));
+        QCOMPARE(text.mid(text.indexOf(marker) + marker.size()), failure.detail());
+        QVERIFY2(failure.detail().contains(detailWord, Qt::CaseInsensitive), qPrintable(failure.detail()));
+        QVERIFY2(failure.detail().endsWith(u" - URL:"_qs + endpoint +
+                                           u" - SOAPAction:http://tempuri.org/hqsametable"_qs),
+                 qPrintable(failure.detail()));
+    }
 }
 
 void tst_SoapProxy::callsShareOneConnection()
