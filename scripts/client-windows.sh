@@ -56,13 +56,9 @@ click_in() {
     xdotool mousemove $((${position% *} + $2)) $((${position#* } + $3)) click 1
 }
 
-# Signs in from the login window with keys only: Enter in the user-name box, Enter in the
-# password box, Enter on OK. There is no window manager to give it the keyboard: it is given
-# directly.
+# Signs in from the login window with keys only: the credentials are remembered, so one Enter
+# signs in. There is no window manager to give it the keyboard: it is given directly.
 sign_in_with_keys() {
     xdotool windowfocus --sync "$1"
-    for _ in 1 2 3; do
-        xdotool key Return
-        sleep 0.3
-    done
+    xdotool key Return
 }

@@ -153,20 +153,22 @@ void TFrmLogin::createComponents()
     Memo1->setStyleSheet(
         QStringLiteral("QPlainTextEdit { background: #0b2447; color: white; border: none; }"));
 
-    // The push buttons lie below the visible area: they hold the keyboard focus and the
-    // actions, and are reached through the picture buttons, the links and the keys.
+    // The push buttons lie below the visible area: they hold the actions, reached through the
+    // picture buttons, the links and the keys. They take no focus: Tab visits only what the
+    // user sees, and a key never lands on a button nobody can see.
     Button1 = new QPushButton(QStringLiteral("确定"), this);
     Button1->setGeometry(96, 514, 75, 25);
     Button2 = new QPushButton(QStringLiteral("关闭"), this);
     Button2->setGeometry(216, 514, 75, 25);
     Button3 = new QPushButton(QStringLiteral("用户注册"), this);
     Button3->setGeometry(336, 514, 75, 25);
+    for (QPushButton *hidden : {Button1, Button2, Button3}) {
+        hidden->setFocusPolicy(Qt::NoFocus);
+        hidden->setAutoDefault(false);
+    }
 
-    setTabOrder(Edit1, Button1);
-    setTabOrder(Button1, Button2);
-    setTabOrder(Button2, Edit2);
-    setTabOrder(Edit2, Button3);
-    setTabOrder(Button3, CheckBox1);
+    setTabOrder(Edit1, Edit2);
+    setTabOrder(Edit2, CheckBox1);
     setTabOrder(CheckBox1, Memo1);
 
     connect(Button1, &QPushButton::clicked, this, &TFrmLogin::Button1Click);
@@ -206,6 +208,8 @@ void TFrmLogin::FormCreate()
         OutsideText::showInView(Memo1, trim(m_document->fieldText(0, QStringLiteral("sytsxx"))));
         const bool hasPrompt = !trim(Memo1->toPlainText()).isEmpty();
         setFixedSize(WindowWidth, hasPrompt ? HeightWithPrompt : HeightWithoutPrompt);
+        // Outside the shorter window the prompt is not there for Tab either.
+        Memo1->setFocusPolicy(hasPrompt ? Qt::TabFocus : Qt::NoFocus);
 
         m_document->load(UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable, [] {
             return ServiceClient::GetWebServiceSoap()->hqsametable(ClientStatements::pageAddresses());
@@ -280,6 +284,8 @@ void TFrmLogin::FormShow()
         Edit2->clear();
         CheckBox1->setChecked(false);
     }
+    // The typing starts where something is missing; with both remembered, Enter signs in.
+    (Edit1->text().isEmpty() ? Edit1 : Edit2)->setFocus();
 }
 
 void TFrmLogin::Button1Click()
@@ -305,6 +311,7 @@ void TFrmLogin::signIn()
     if (name.isEmpty() || password.isEmpty()) {
         MessageBoxes::application(QStringLiteral("请输入用户名或密码！"), LoginErrorCaption,
                                   MessageBoxes::Icon::Error, MessageBoxes::Buttons::Ok, this);
+        selectForCorrection(name.isEmpty() ? Edit1 : Edit2);
         return;
     }
 
@@ -315,6 +322,7 @@ void TFrmLogin::signIn()
     if (!TextConversions::toBool(verdict)) {
         MessageBoxes::application(QStringLiteral("用户名不存在或密码错误！"), LoginErrorCaption,
                                   MessageBoxes::Icon::Error, MessageBoxes::Buttons::Ok, this);
+        selectForCorrection(Edit2);
         return;
     }
 
@@ -456,11 +464,23 @@ void TFrmLogin::Label2Click()
     CheckBox1->setChecked(!CheckBox1->isChecked());
 }
 
+// After a refused sign-in the field to fix has the focus with its text selected: what the user
+// types next replaces it, instead of going to a button and sending the same sign-in again.
+void TFrmLogin::selectForCorrection(QLineEdit *field)
+{
+    field->setFocus();
+    field->selectAll();
+}
+
 bool TFrmLogin::Edit1KeyPress(QChar key)
 {
     if (key != QChar(13))
         return false;
-    Edit2->setFocus();
+    // With both fields filled (remembered, or typed in any order) one Enter signs in.
+    if (!trim(Edit1->text()).isEmpty() && !trim(Edit2->text()).isEmpty())
+        Button1Click();
+    else
+        Edit2->setFocus();
     return true;
 }
 
@@ -468,8 +488,8 @@ bool TFrmLogin::Edit2KeyPress(QChar key)
 {
     if (key != QChar(13))
         return false;
-    // The next Enter lands on the focused "确定" and logs in.
-    Button1->setFocus();
+    // "确定" lies outside the window and takes no focus: Enter here signs in.
+    Button1Click();
     return true;
 }
 

@@ -79,6 +79,7 @@ private:
     void createComponents();
     void FormCreate();
     void FormShow();
+    void selectForCorrection(QLineEdit *field);
     bool Edit1KeyPress(QChar key);
     bool Edit2KeyPress(QChar key);
     void Image1MouseMove();

@@ -14,6 +14,9 @@ static void initToastResources()
 
 namespace {
 
+const QColor TextRed(0xa0, 0x00, 0x00);
+const QColor TitleInk(0x1a, 0x1a, 0x1a);
+
 // "MS Sans Serif" at 11 pixels. It is rarely installed off Windows, so the Chinese alert texts
 // fall back to a CJK face rather than to whatever fontconfig picks first.
 QFont presetFont()
@@ -46,13 +49,16 @@ void applyMainWindowPreset(TPopUpNotifier &notifier)
     notifier.setScrollSpeed(9);
 
     const QFont base = presetFont();
-    notifier.setFont(PopUpFont(base, QColor(Qt::red)));
+    // Colours of their own, not the desktop's: the text lies on the toast's picture, which is
+    // the same in a light and a dark desktop theme. The red is dark enough to read on the pale
+    // part of the picture (at least 4.5:1), and the title is near-black on the pale band.
+    notifier.setFont(PopUpFont(base, TextRed));
     QFont hover = base;
     hover.setUnderline(true);
     notifier.setHoverFont(PopUpFont(hover, QColor(Qt::blue)));
     QFont title = base;
     title.setBold(true);
-    notifier.setTitleFont(PopUpFont(title)); // window-text colour
+    notifier.setTitleFont(PopUpFont(title, TitleInk));
 
     notifier.setOptions(TPopUpNotifier::poCascadePopups | TPopUpNotifier::poAllowScroll);
     notifier.setTextAlignment(Qt::AlignHCenter);

@@ -1,6 +1,8 @@
 #include "TfrmPopUpToast.h"
 
 #include "DesktopWorkArea.h"
+#include "OutsideText.h"
+#include "TextContrast.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -9,7 +11,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTextLayout>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -33,6 +38,40 @@ QString displayText(QString text)
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
+}
+
+// A toast's whole text as its tooltip: long news is worth reading in full.
+constexpr qsizetype ToolTipCharacters = 2000;
+
+int pixelSizeOf(const QFont &font)
+{
+    return font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+}
+
+// The text as the lines it wraps to at this width, at most maxLines of them, the last one cut
+// with "…" when the text goes on.
+QString cutToLines(const QString &text, const QFont &font, int width, int maxLines)
+{
+    QString laidOut = text;
+    laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(laidOut, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (lines.size() + 1 == maxLines) {
+            const QString rest =
+                laidOut.mid(line.textStart()).replace(QChar::LineSeparator, QLatin1Char(' '));
+            lines.append(QFontMetrics(font).elidedText(rest, Qt::ElideRight, width));
+            break;
+        }
+        lines.append(laidOut.mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator).trimmed());
+    }
+    layout.endLayout();
+    return lines.join(QLatin1Char('\n'));
 }
 
 QLabel *makeLabel(QWidget *parent)
@@ -70,6 +109,8 @@ TfrmPopUpToast::TfrmPopUpToast(TPopUpNotifier *notifier, QWidget *owner)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_QuitOnClose, false);
+    // A toast is never the active window, and a cut text shows whole in its tooltip.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     // The content is anchored at the top-left corner and never changes while the window grows
     // or shrinks: a resize only needs the newly uncovered strip painted.
     setAttribute(Qt::WA_StaticContents);
@@ -137,6 +178,7 @@ void TfrmPopUpToast::PopUp()
 
     PaintBackground();
     lblTitle->move(8, lblTitle->y());
+    findTextArea();
 
     tmrExit->setInterval(qMax(0, m_timeOut) * 1000);
     if (m_allowScroll) {
@@ -224,18 +266,64 @@ QImage TfrmPopUpToast::GradientImage(const QSize &size) const
     return image;
 }
 
+QColor TfrmPopUpToast::textColor() const
+{
+    return m_font.color.isValid() ? m_font.color : palette().color(QPalette::WindowText);
+}
+
+// Below the title, the longest run of background rows on which the body text reads: a long text
+// must neither run over the title nor end in the deep red of the picture's foot.
+void TfrmPopUpToast::findTextArea()
+{
+    const QRect picture = imgGradient->geometry();
+    const int titleBottom = lblTitle->geometry().bottom() + 1;
+    m_textArea = QRect(0, titleBottom, pnlBorder->width(), pnlBorder->height() - titleBottom - BevelWidth);
+    const QPixmap painted = imgGradient->pixmap();
+    if (painted.isNull())
+        return;
+    const TextContrast::Rows rows =
+        TextContrast::readableRows(painted.toImage(), textColor(), titleBottom - picture.top());
+    if (rows.height() > 0)
+        m_textArea = QRect(0, picture.top() + rows.top, pnlBorder->width(), rows.height());
+}
+
+// The text is shown in the toast's font, centred in the toast and kept within the text area;
+// a text too long for it gets a smaller font, down to SmallestTextPixelSize, and is then cut
+// with "…", the whole text showing as the toast's tooltip.
 void TfrmPopUpToast::LayoutText(const PopUpFont &font)
 {
     applyFont(lblText, font);
     const QString shown = displayText(m_text);
-    lblText->setText(shown);
     // The label wraps within the panel width less 15 and then shrinks to the text it holds.
     const int wrapWidth = qMax(1, pnlBorder->width() - 15);
-    const QRect needed = lblText->fontMetrics().boundingRect(
-        QRect(0, 0, wrapWidth, 0x3FFFFFFF), Qt::TextWordWrap | (m_textAlignment & Qt::AlignHorizontal_Mask),
-        shown);
-    lblText->resize(needed.size());
-    lblText->move(PopUpLayout::centred(pnlBorder->size(), lblText->size()));
+    const int flags = Qt::TextWordWrap | (m_textAlignment & Qt::AlignHorizontal_Mask);
+    const auto needed = [&](const QFont &face, const QString &text) {
+        return QFontMetrics(face).boundingRect(QRect(0, 0, wrapWidth, 0x3FFFFFFF), flags, text);
+    };
+
+    QFont fitted = font.font;
+    QRect size = needed(fitted, shown);
+    while (size.height() > m_textArea.height() && pixelSizeOf(fitted) > SmallestTextPixelSize) {
+        fitted.setPixelSize(pixelSizeOf(fitted) - 1);
+        size = needed(fitted, shown);
+    }
+    QString text = shown;
+    // Cut to as many lines as the area holds (the metrics' line spacing is an estimate).
+    for (int lines = m_textArea.height() / QFontMetrics(fitted).lineSpacing() + 1;
+         size.height() > m_textArea.height() && lines > 1;) {
+        text = cutToLines(shown, fitted, wrapWidth, --lines);
+        size = needed(fitted, text);
+    }
+    lblText->setFont(fitted);
+    lblText->setText(text);
+    setToolTip(text == shown ? QString() : OutsideText::forToolTip(m_text, ToolTipCharacters));
+    lblText->resize(size.size());
+
+    // Centred in the whole toast, then moved only as far as the text area asks.
+    QPoint at = PopUpLayout::centred(pnlBorder->size(), lblText->size());
+    const int lowest = m_textArea.top() + m_textArea.height() - lblText->height();
+    at.setY(std::max(m_textArea.top(), std::min(at.y(), lowest)));
+    lblText->move(at);
 }
 
 void TfrmPopUpToast::tmrScrollTimer()
@@ -291,11 +379,10 @@ void TfrmPopUpToast::imgGradientMouseUp(Qt::MouseButton)
     Click();
 }
 
-void TfrmPopUpToast::lblTextMouseUp(Qt::MouseButton button)
+// The text covers most of the toast: a click on it does what a click anywhere else does.
+void TfrmPopUpToast::lblTextMouseUp(Qt::MouseButton)
 {
-    // The left button stays free for reading and selecting; only the right one counts here.
-    if (button == Qt::RightButton)
-        Click();
+    Click();
 }
 
 void TfrmPopUpToast::lblTitleMouseUp(Qt::MouseButton)

@@ -36,6 +36,11 @@ public:
     bool FreeOnClose() const { return m_freeOnClose; }
     // Closed for good: freed as soon as control returns to the event loop.
     bool isClosed() const { return m_closed; }
+    // Where the body text may go, in the panel's coordinates: below the title, on the part of
+    // the background where the text's colour reads.
+    QRect textArea() const { return m_textArea; }
+    // The smallest font the body text is shrunk to before it is cut.
+    static constexpr int SmallestTextPixelSize = 9;
 
     // The form's controls, in the order they are created (later ones lie on top).
     QFrame *pnlBorder = nullptr;
@@ -66,6 +71,8 @@ private:
     void PaintBackground();
     QImage GradientImage(const QSize &size) const;
     void LayoutText(const PopUpFont &font);
+    void findTextArea();
+    QColor textColor() const;
     void applyGeometry(const QRect &geometry);
     void releaseCount();
 
@@ -99,4 +106,5 @@ private:
     bool m_closed = false;
     bool m_counted = true; // still counted in the notifier's PopupCount
     QRect m_geometry;      // the window's geometry as the animation set it last
+    QRect m_textArea;
 };

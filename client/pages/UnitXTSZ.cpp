@@ -126,7 +126,8 @@ void TFormXTSZ::buildPasswordPage()
     TabSheet1 = new QWidget;
     PageControl1->addTab(TabSheet1, QStringLiteral("修改密码"));
     Label1 = label(QStringLiteral("原始密码："), TabSheet1, QRect(153, 75, 73, 13));
-    Edit1 = edit(TabSheet1, QRect(233, 70, 158, 21), QLineEdit::Normal);
+    // Masked like the other two: a password on the screen is a password anyone nearby reads.
+    Edit1 = edit(TabSheet1, QRect(233, 70, 158, 21), QLineEdit::Password);
     Label2 = label(QStringLiteral("修改密码："), TabSheet1, QRect(152, 123, 73, 13));
     Edit2 = edit(TabSheet1, QRect(233, 117, 158, 21), QLineEdit::Password);
     Label3 = label(QStringLiteral("确认密码："), TabSheet1, QRect(152, 176, 73, 13));
@@ -140,6 +141,11 @@ void TFormXTSZ::buildPasswordPage()
     setTabOrder(Button1, Button2);
     connect(Button1, &QPushButton::clicked, this, &TFormXTSZ::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TFormXTSZ::Button2Click);
+    // Enter goes on to the next box and, in the last one, makes the change. Enter in an earlier
+    // box must not send it: two empty boxes would set an empty password.
+    connect(Edit1, &QLineEdit::returnPressed, Edit2, qOverload<>(&QWidget::setFocus));
+    connect(Edit2, &QLineEdit::returnPressed, Edit3, qOverload<>(&QWidget::setFocus));
+    connect(Edit3, &QLineEdit::returnPressed, this, &TFormXTSZ::Button1Click);
 }
 
 void TFormXTSZ::buildSoundPage()

@@ -32,11 +32,15 @@ QString forMessageBox(const QString &text)
     return cut(text, limit);
 }
 
-QString forToolTip(const QString &text)
+QString forToolTip(const QString &text, qsizetype limit)
 {
     // Marked as rich text on purpose, with every character escaped: rich text is the one form
     // every Qt tooltip shows as given, entities and all.
-    return QStringLiteral("<qt>") + cut(text, ToolTipLimit).toHtmlEscaped() + QStringLiteral("</qt>");
+    QString escaped = cut(text, limit).toHtmlEscaped();
+    escaped.replace(QLatin1String("\r\n"), QLatin1String("<br>"));
+    escaped.replace(QLatin1Char('\r'), QLatin1String("<br>"));
+    escaped.replace(QLatin1Char('\n'), QLatin1String("<br>"));
+    return QStringLiteral("<qt>") + escaped + QStringLiteral("</qt>");
 }
 
 void showInView(QPlainTextEdit *view, const QString &text)

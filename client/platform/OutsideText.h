@@ -23,9 +23,10 @@ QString cut(const QString &text, qsizetype limit);
 // The text cut to what a message box shows: MessageBoxLimit characters, MessageBoxLines lines.
 QString forMessageBox(const QString &text);
 
-// The text cut to ToolTipLimit, made into a tooltip that shows it literally: Qt shows a tooltip
-// that merely looks like markup as rich text, so a name holding a table would draw one.
-QString forToolTip(const QString &text);
+// The text cut to `limit`, made into a tooltip that shows it literally, line breaks kept: Qt
+// shows a tooltip that merely looks like markup as rich text, so a name holding a table would
+// draw one.
+QString forToolTip(const QString &text, qsizetype limit = ToolTipLimit);
 
 // Puts the text into a plain-text view so that it comes up fast even for megabytes: long
 // texts wrap anywhere, short ones at word boundaries.

@@ -65,7 +65,12 @@ private slots:
     void uncheckedDeletesReadOnlyFile();
     void malformedFileLeavesWindowUsable_data();
     void malformedFileLeavesWindowUsable();
-    void enterEnterEnterLogsIn();
+    void enterSignsIn_data();
+    void enterSignsIn();
+    void focusAfterRefusal_data();
+    void focusAfterRefusal();
+    void tabVisitsWhatIsShown_data();
+    void tabVisitsWhatIsShown();
 
     void closeConfirmation_data();
     void closeConfirmation();
@@ -77,6 +82,8 @@ private slots:
 
 private:
     std::unique_ptr<TFrmLogin> createLogin();
+    // Shown and active, so that keys reach it; null when the platform did not activate it.
+    std::unique_ptr<TFrmLogin> createActiveLogin();
     bool login(TFrmLogin &window, const QString &name, const QString &password);
     QString demoUserId();
 
@@ -515,23 +522,105 @@ void tst_TFrmLogin::malformedFileLeavesWindowUsable()
         QVERIFY(QFileInfo(RememberedCredentials::filePath()).isDir());
 }
 
-void tst_TFrmLogin::enterEnterEnterLogsIn()
+std::unique_ptr<TFrmLogin> tst_TFrmLogin::createActiveLogin()
 {
     auto window = createLogin();
     window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    window->Edit1->setFocus();
-    QTest::keyClicks(window->Edit1, QStringLiteral("demo"));
-    QTest::keyClick(window->Edit1, Qt::Key_Return);
-    QCOMPARE(QApplication::focusWidget(), window->Edit2);
-    QCOMPARE(window->result(), 0);
-    QTest::keyClicks(window->Edit2, QStringLiteral("demo"));
-    QTest::keyClick(window->Edit2, Qt::Key_Enter);
-    QCOMPARE(QApplication::focusWidget(), window->Button1);
-    QCOMPARE(window->result(), 0);
-    QTest::keyClick(window->Button1, Qt::Key_Return);
+    if (!QTest::qWaitForWindowActive(window.get()))
+        return nullptr;
+    return window;
+}
+
+void tst_TFrmLogin::enterSignsIn_data()
+{
+    QTest::addColumn<bool>("remembered");
+    QTest::newRow("typed: Enter moves on, Enter signs in") << false;
+    QTest::newRow("remembered: one Enter signs in") << true;
+}
+
+void tst_TFrmLogin::enterSignsIn()
+{
+    QFETCH(bool, remembered);
+    if (remembered)
+        QVERIFY(RememberedCredentialsFile::put("demo\r\n\\\r\ndemo\r\n"));
+    auto window = createActiveLogin();
+    QVERIFY(window);
+    if (!remembered) {
+        QCOMPARE(QApplication::focusWidget(), window->Edit1);
+        QTest::keyClicks(window->Edit1, QStringLiteral("demo"));
+        QTest::keyClick(window->Edit1, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), window->Edit2);
+        QCOMPARE(window->result(), 0);
+        QTest::keyClicks(window->Edit2, QStringLiteral("demo"));
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
     QCOMPARE(window->result(), int(TFrmLogin::mrOk));
     QCOMPARE(UnitGlouble.UserName, QStringLiteral("demo"));
+    QCOMPARE(m_boxes->count(), 0);
+}
+
+void tst_TFrmLogin::focusAfterRefusal_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("fieldToFix");
+    QTest::newRow("no name") << QString() << QStringLiteral("demo") << "Edit1";
+    QTest::newRow("no password") << QStringLiteral("demo") << QString() << "Edit2";
+    QTest::newRow("wrong password") << QStringLiteral("demo") << QStringLiteral("wrong") << "Edit2";
+}
+
+// After the box the field to fix has the focus and its text selected: what the user types next
+// replaces it, and the next Enter sends what was typed.
+void tst_TFrmLogin::focusAfterRefusal()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, password);
+    QFETCH(QString, fieldToFix);
+    auto window = createActiveLogin();
+    QVERIFY(window);
+    window->Edit1->setText(name);
+    window->Edit2->setText(password);
+    QTest::keyClick(window->Edit2, Qt::Key_Return);
+    QCOMPARE(m_boxes->count(), 1);
+    QLineEdit *field = fieldToFix == "Edit1" ? window->Edit1 : window->Edit2;
+    QCOMPARE(QApplication::focusWidget(), field);
+    QCOMPARE(field->selectedText(), field->text());
+
+    QTest::keyClicks(field, QStringLiteral("demo"));
+    QCOMPARE(field->text(), QStringLiteral("demo"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(window->result(), int(TFrmLogin::mrOk));
+    QCOMPARE(m_boxes->count(), 1);
+}
+
+void tst_TFrmLogin::tabVisitsWhatIsShown_data()
+{
+    QTest::addColumn<QString>("prompt");
+    QTest::newRow("with the prompt") << QStringLiteral("请及时续费");
+    QTest::newRow("without the prompt") << QString();
+}
+
+// Tab goes round what the user sees, never to the push buttons below the visible area.
+void tst_TFrmLogin::tabVisitsWhatIsShown()
+{
+    QFETCH(QString, prompt);
+    QVERIFY(m_service->execSql(QStringLiteral("UPDATE Sys_pz SET sytsxx='%1'").arg(prompt)));
+    auto window = createActiveLogin();
+    QVERIFY(window);
+    window->Edit1->setFocus();
+    QList<QWidget *> visited;
+    for (int i = 0; i < 6; ++i) {
+        visited.append(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QList<QWidget *> round{window->Edit1, window->Edit2, window->CheckBox1};
+    if (!prompt.isEmpty())
+        round.append(window->Memo1);
+    QCOMPARE(visited.mid(0, round.size()), round);
+    QCOMPARE(visited.value(round.size()), window->Edit1);
+    for (QWidget *widget : visited)
+        QVERIFY2(window->rect().contains(widget->geometry()) || widget->parentWidget() != window.get(),
+                 qPrintable(widget->objectName()));
 }
 
 void tst_TFrmLogin::closeConfirmation_data()

@@ -95,8 +95,8 @@ bool ClientProcess::signInWithKeys(int timeoutMs)
         m_error = QStringLiteral("no login window; client log: ") + log();
         return false;
     }
-    if (!XDisplay::sendKeys(login->id,
-                            {QStringLiteral("Return"), QStringLiteral("Return"), QStringLiteral("Return")})) {
+    // Both boxes hold the remembered credentials: one Enter signs in.
+    if (!XDisplay::sendKeys(login->id, {QStringLiteral("Return")})) {
         m_error = XDisplay::lastError();
         return false;
     }

@@ -26,9 +26,8 @@ public:
     // Places an authority's certificate where the user adds one for a private service (ca.pem).
     bool trustAuthority(const QString &certificateFile);
     bool start();
-    // Waits for the login window and signs in with keys only: Enter in the user-name box,
-    // Enter in the password box, Enter on OK. True when the login window closed and the main
-    // window is on the screen.
+    // Waits for the login window and signs in with keys only: with the credentials remembered,
+    // one Enter. True when the login window closed and the main window is on the screen.
     bool signInWithKeys(int timeoutMs);
 
     qint64 pid() const { return m_process.processId(); }

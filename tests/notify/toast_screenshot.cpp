@@ -46,8 +46,11 @@ int main(int argc, char **argv)
 
     const QStringList texts{
         QStringLiteral("弹出时间：2026-12-10 09:31:05\r股票代码：600036\r操作方式：买入"),
+        // A long news text: shrunk and cut to the pale part of the toast, whole in its tooltip.
         QStringLiteral(
-            "弹出时间：2026-12-10 09:32:40\r资讯类型：盘中快讯\r资讯内容：银行板块午前走强，招商银行涨逾3%"),
+            "弹出时间：2026-12-10 09:32:40\r资讯类型：盘中快讯\r资讯内容：银行板块午前走强，招商银行涨逾3%"
+            "，平安银行、兴业银行跟涨；券商板块同步拉升，两市成交额较昨日同期放大两成，北向资金净流入"
+            "超过五十亿元。"),
         QStringLiteral("【私募内参新消息】\r弹出时间：2026-12-10 09:35:12\r内参标题：四季度仓位调整要点"),
     };
     for (const QString &text : texts) {

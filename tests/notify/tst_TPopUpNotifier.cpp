@@ -2,6 +2,7 @@
 #include "DesktopWorkAreaOverride.h"
 #include "PopUpPresets.h"
 #include "TPopUpNotifier.h"
+#include "TextContrast.h"
 #include "TfrmPopUpToast.h"
 
 #include <QApplication>
@@ -103,6 +104,8 @@ private slots:
     void closePopUpsFromTheClickHandler();
     void ownerFreesItsToasts();
     void plainAmpersandAndLineBreaks();
+    void longTextIsFitted_data();
+    void longTextIsFitted();
     void gradient_data();
     void gradient();
     void backgroundPicture_data();
@@ -193,9 +196,12 @@ void tst_TPopUpNotifier::presets()
     QCOMPARE(notifier->GradientOrientation(), TPopUpNotifier::mbHorizontal);
     QCOMPARE(notifier->Font().font.pixelSize(), 11);
     QCOMPARE(notifier->Font().font.families().value(0), QStringLiteral("MS Sans Serif"));
-    QCOMPARE(notifier->Font().color, QColor(Qt::red));
+    // A red that reads on the pale part of the picture, and a title that reads on its band,
+    // whatever the desktop's palette.
+    QCOMPARE(notifier->Font().color, QColor(0xa0, 0x00, 0x00));
     QVERIFY(notifier->HoverFont().font.underline());
     QVERIFY(notifier->TitleFont().font.bold());
+    QVERIFY(notifier->TitleFont().color.isValid());
     QCOMPARE(notifier->Options(), TPopUpNotifier::poCascadePopups | TPopUpNotifier::poAllowScroll);
     QCOMPARE(notifier->BackgroundDrawMethod(), TPopUpNotifier::dmFit);
     QCOMPARE(notifier->PopupMarge(), 2);
@@ -245,7 +251,7 @@ void tst_TPopUpNotifier::shownToast()
     QCOMPARE(toast->lblTitle->text(), QStringLiteral("提示"));
     QCOMPARE(toast->lblTitle->font(), notifier->TitleFont().font);
     QCOMPARE(toast->lblText->font(), notifier->Font().font); // shown in Font, not HoverFont
-    QCOMPARE(toast->lblText->palette().color(QPalette::WindowText), QColor(Qt::red));
+    QCOMPARE(toast->lblText->palette().color(QPalette::WindowText), notifier->Font().color);
     QVERIFY(toast->FreeOnClose());
 
     QVERIFY(toast->tmrScroll->isActive());
@@ -461,8 +467,9 @@ void tst_TPopUpNotifier::clicks_data()
     QTest::addColumn<bool>("closes");
 
     QTest::newRow("text, right") << "text" << Qt::RightButton << true << true;
-    QTest::newRow("text, left") << "text" << Qt::LeftButton << true << false;
-    QTest::newRow("text, middle") << "text" << Qt::MiddleButton << true << false;
+    // The text covers most of the toast: any button over it does what it does elsewhere.
+    QTest::newRow("text, left") << "text" << Qt::LeftButton << true << true;
+    QTest::newRow("text, middle") << "text" << Qt::MiddleButton << true << true;
     QTest::newRow("title, left") << "title" << Qt::LeftButton << true << true;
     QTest::newRow("title, right") << "title" << Qt::RightButton << true << true;
     QTest::newRow("picture, left") << "picture" << Qt::LeftButton << true << true;
@@ -612,6 +619,68 @@ void tst_TPopUpNotifier::plainAmpersandAndLineBreaks()
     title->render(&rendered, QPoint(), QRegion(), QWidget::DrawChildren);
     QVERIFY2(inkRight(rendered) > titleMetrics.horizontalAdvance(QStringLiteral("RD")),
              qPrintable(QString::number(inkRight(rendered))));
+}
+
+void tst_TPopUpNotifier::longTextIsFitted_data()
+{
+    QTest::addColumn<QString>("news");
+    QTest::addColumn<bool>("smaller");
+    QTest::addColumn<bool>("cut");
+    QTest::newRow("short: as it is") << QStringLiteral("央行开展逆回购操作") << false << false;
+    QTest::newRow("longer: a smaller font")
+        << QStringLiteral("券商板块异动拉升，多只个股涨停，成交量明显放大。").repeated(2) << true << false;
+    QTest::newRow("long: cut, whole in the tooltip")
+        << QStringLiteral("沪指午后翻红，成交量较昨日放大，券商与银行板块领涨，两市超过三千只个股上涨。")
+               .repeated(6)
+        << true << true;
+}
+
+// A long news text keeps clear of the title, stays where the picture is pale enough for the red
+// text to read, and is shrunk or cut rather than drawn over either.
+void tst_TPopUpNotifier::longTextIsFitted()
+{
+    QFETCH(QString, news);
+    QFETCH(bool, smaller);
+    QFETCH(bool, cut);
+    applyMainWindowPreset(*notifier);
+    const QString text =
+        QStringLiteral("弹出时间：2026-12-10 09:32:40\r资讯类型：盘中快讯\r资讯内容：") + news;
+    notifier->setText(text);
+    TfrmPopUpToast *toast = showOne(*notifier);
+    QVERIFY(toast);
+
+    const QRect area = toast->textArea();
+    QVERIFY(area.top() > toast->lblTitle->geometry().bottom());
+    QVERIFY2(area.contains(toast->lblText->geometry()),
+             qPrintable(QStringLiteral("text at %1,%2 %3x%4, area %5..%6")
+                            .arg(toast->lblText->x())
+                            .arg(toast->lblText->y())
+                            .arg(toast->lblText->width())
+                            .arg(toast->lblText->height())
+                            .arg(area.top())
+                            .arg(area.bottom())));
+    // The label's own layout needs no more than it was given: nothing of it is clipped.
+    QVERIFY(toast->lblText->heightForWidth(toast->lblText->width()) <= toast->lblText->height());
+    // Every row behind the text reads: the picture as painted, against the text's colour.
+    const QImage background = toast->imgGradient->pixmap().toImage();
+    const QColor ink = toast->lblText->palette().color(QPalette::WindowText);
+    for (int y = toast->lblText->y(); y <= toast->lblText->geometry().bottom(); ++y) {
+        const QColor behind = background.pixelColor(background.width() / 2, y - toast->imgGradient->y());
+        QVERIFY2(TextContrast::ratio(ink, behind) >= 4.5,
+                 qPrintable(QStringLiteral("row %1: %2").arg(y).arg(TextContrast::ratio(ink, behind))));
+    }
+
+    const int pixelSize = toast->lblText->font().pixelSize();
+    QCOMPARE(pixelSize < 11, smaller);
+    QVERIFY(pixelSize >= TfrmPopUpToast::SmallestTextPixelSize);
+    QCOMPARE(toast->lblText->text().endsWith(QChar(0x2026)), cut);
+    QCOMPARE(toast->toolTip().isEmpty(), !cut);
+    if (cut) {
+        QVERIFY(toast->toolTip().contains(news.left(30)));
+        QVERIFY(toast->toolTip().contains(QStringLiteral("资讯类型：盘中快讯")));
+    } else {
+        QCOMPARE(toast->lblText->text(), QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    }
 }
 
 void tst_TPopUpNotifier::gradient_data()

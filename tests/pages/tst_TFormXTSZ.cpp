@@ -9,6 +9,7 @@
 #include "UnitGlouble.h"
 #include "UnitXTSZ.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -59,6 +60,7 @@ private slots:
     void passwordRefused();
     void passwordChanged_data();
     void passwordChanged();
+    void passwordChangedWithKeys();
     void passwordNotChangedByTheService();
     void passwordWithServiceDown();
     void secondChangeComparesWithThePasswordInForce_data();
@@ -197,7 +199,7 @@ void tst_TFormXTSZ::layoutAndAbout()
     QCOMPARE(form.Label2->text(), QStringLiteral("修改密码："));
     QCOMPARE(form.Label3->text(), QStringLiteral("确认密码："));
     QCOMPARE(form.Edit1->geometry(), QRect(233, 70, 158, 21));
-    QCOMPARE(form.Edit1->echoMode(), QLineEdit::Normal);
+    QCOMPARE(form.Edit1->echoMode(), QLineEdit::Password);
     QCOMPARE(form.Edit2->echoMode(), QLineEdit::Password);
     QCOMPARE(form.Edit3->echoMode(), QLineEdit::Password);
     QCOMPARE(form.Button1->text(), QStringLiteral("确认修改"));
@@ -345,6 +347,31 @@ void tst_TFormXTSZ::passwordChanged()
     QCOMPARE(UnitGlouble.UserPassword, stored); // the password in force from now on
     // The other accounts keep theirs: the apostrophes did not widen the statement.
     QCOMPARE(verify(u"vip"_qs, u"vip"_qs), QStringLiteral("true"));
+}
+
+// The original password is masked like the others; Enter goes from box to box and makes the
+// change in the last one.
+void tst_TFormXTSZ::passwordChangedWithKeys()
+{
+    holdOnlineRecord();
+    TFormXTSZ form;
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.PageControl1->setCurrentWidget(form.TabSheet1);
+    form.Edit1->setFocus();
+    QTest::keyClicks(form.Edit1, u"demo"_qs);
+    QTest::keyClick(form.Edit1, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), form.Edit2);
+    QTest::keyClicks(form.Edit2, u"keys"_qs);
+    QTest::keyClick(form.Edit2, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), form.Edit3);
+    QCOMPARE(m_boxes->count(), 0); // nothing sent before the last box
+    QTest::keyClicks(form.Edit3, u"keys"_qs);
+    QTest::keyClick(form.Edit3, Qt::Key_Enter);
+    QCOMPARE(m_boxes->count(), 1);
+    QCOMPARE(m_boxes->last().text, QStringLiteral("修改成功!"));
+    QCOMPARE(verify(u"demo"_qs, u"keys"_qs), QStringLiteral("true"));
 }
 
 // Without the online record the service refuses the update and answers "false".
