@@ -53,8 +53,8 @@ set(CPACK_DEBIAN_CLIENT_PACKAGE_NAME stock-alert)
 set(CPACK_DEBIAN_CLIENT_PACKAGE_SECTION net)
 set(CPACK_COMPONENT_CLIENT_DESCRIPTION
     "Desktop client for stock-pool alerts\nSigns in to a stock alert service, stays in the notification area and announces new\nstock-pool alerts and news with a sound and a toast.")
-# The sans-serif CJK font the interface is drawn in.
-set(CPACK_DEBIAN_CLIENT_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk")
+# The sans-serif CJK font the interface is drawn in, and Qt's own texts in Chinese.
+set(CPACK_DEBIAN_CLIENT_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_DEBIAN_SERVICE_PACKAGE_NAME stock-alert-service)
 set(CPACK_DEBIAN_SERVICE_PACKAGE_SECTION net)
 set(CPACK_COMPONENT_SERVICE_DESCRIPTION

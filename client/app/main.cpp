@@ -1,4 +1,5 @@
 #include "GraphicsChoice.h"
+#include "InterfaceLanguage.h"
 #include "PlatformChoice.h"
 #include "StartUp.h"
 #include "StockAlertApplication.h"
@@ -10,5 +11,6 @@ int main(int argc, char *argv[])
     GraphicsChoice::applyToProcess();
     StockAlertApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("stock-alert"));
+    InterfaceLanguage::apply(application);
     return StartUp().run();
 }
