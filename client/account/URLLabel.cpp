@@ -40,6 +40,7 @@ void URLLabel::mouseReleaseEvent(QMouseEvent *event)
 void URLLabel::setHot(bool hot)
 {
     QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, hot ? QColor(Qt::red) : QColor(Qt::white));
+    // A red light enough to read on the window's navy picture.
+    pal.setColor(QPalette::WindowText, hot ? QColor(0xff, 0x6b, 0x6b) : QColor(Qt::white));
     setPalette(pal);
 }

@@ -121,9 +121,10 @@ void TFrmLogin::createComponents()
     CheckBox1 = new QCheckBox(this);
     CheckBox1->setGeometry(167, 217, 13, 13);
     Label2 = whiteLabel(QStringLiteral("记住用户名密码"), this, 187, 217);
-    Label2->resize(101, 13);
     Label2->setCursor(Qt::PointingHandCursor);
     Label2->installEventFilter(this);
+
+    placeLabels();
 
     URLLabel1 = new URLLabel(QStringLiteral("新用户注册"), this);
     URLLabel1->move(96, 270);
@@ -179,6 +180,35 @@ void TFrmLogin::createComponents()
     connect(URLLabel1, &URLLabel::clicked, this, &TFrmLogin::Button3Click);
     connect(URLLabel2, &URLLabel::clicked, this, &TFrmLogin::URLLabel2Click);
     connect(SpeedButton2, &QToolButton::clicked, this, &TFrmLogin::SpeedButton2Click);
+    m_componentsCreated = true;
+}
+
+// The captions size themselves from the font and end just before their boxes, so that a
+// larger desktop font neither cuts them nor hides them under the boxes; the remember label
+// stays centred on its check box.
+void TFrmLogin::placeLabels()
+{
+    constexpr int Gap = 4;
+    const std::pair<QLabel *, int> captions[] = {{Label1, 104}, {Label3, 105}};
+    const QLineEdit *boxes[] = {Edit1, Edit2};
+    for (int i = 0; i < 2; ++i) {
+        QLabel *caption = captions[i].first;
+        caption->adjustSize();
+        caption->move(std::min(captions[i].second, boxes[i]->x() - Gap - caption->width()),
+                      boxes[i]->y() + (boxes[i]->height() - caption->height()) / 2);
+    }
+    Label2->adjustSize();
+    Label2->move(187, CheckBox1->y() + (CheckBox1->height() - Label2->height()) / 2);
+}
+
+void TFrmLogin::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange && m_componentsCreated) {
+        placeLabels();
+        for (URLLabel *link : {URLLabel1, URLLabel2, URLLabel3})
+            link->adjustSize();
+    }
 }
 
 void TFrmLogin::FormCreate()

@@ -67,6 +67,7 @@ public slots:
 protected:
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     // Closing from outside (window manager) ends like the close button's OK: result 2.
     void reject() override;
@@ -77,6 +78,7 @@ private:
     void fillPasswordFromKeychain(const QString &userName);
     void rememberInKeychain(const QString &userName, const QString &password);
     void createComponents();
+    void placeLabels();
     void FormCreate();
     void FormShow();
     void selectForCorrection(QLineEdit *field);
@@ -89,6 +91,7 @@ private:
 
     QWidget *m_mainForm;
     std::unique_ptr<ResultDocument> m_document;
+    bool m_componentsCreated = false;
     bool m_terminationRequested = false;
     bool m_shown = false;
     bool m_closing = false; // the close was confirmed: a wait it cancelled is not an error

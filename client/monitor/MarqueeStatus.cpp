@@ -67,7 +67,8 @@ void MarqueeStatus::renderText()
     m_rendered.fill(background());
     QPainter painter(&m_rendered);
     painter.setFont(font());
-    painter.setPen(m_blinkLook ? QColor(Qt::white) : QColor(220, 38, 38));
+    // A red light enough to read on the dark strip (at least 4.5:1), as white reads on red.
+    painter.setPen(m_blinkLook ? QColor(Qt::white) : QColor(248, 72, 72));
     painter.drawText(QRect(0, 0, m_textWidth + 1, height()),
                      Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, m_text);
 }

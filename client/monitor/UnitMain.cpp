@@ -10,6 +10,8 @@
 #include "LoginElsewhereCheck.h"
 #include "MarqueeStatus.h"
 #include "MessageBoxes.h"
+#include "OutsideText.h"
+#include "ScreenPlacement.h"
 #include "ServiceClient.h"
 #include "ServicePool.h"
 #include "ShellOpen.h"
@@ -142,9 +144,24 @@ TFrmMain::TFrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
     connect(qApp, &QGuiApplication::commitDataRequest, this, &TFrmMain::FormDestroy);
 
     // Placed at once, so that the login window can centre itself over this area while the
-    // main window is still hidden.
+    // main window is still hidden; on a screen smaller than the window, its header stays on it.
     if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+        move(ScreenPlacement::centredOnScreen(frameGeometry(), screen->availableGeometry()));
+}
+
+QRect TFrmMain::availableArea() const
+{
+    const QScreen *shownOn = screen() ? screen() : QGuiApplication::primaryScreen();
+    return shownOn ? shownOn->availableGeometry() : QRect();
+}
+
+// A window that lost its header off the screen (the screen shrank, a monitor went, a drag
+// took it there) comes back where it can be taken hold of again.
+void TFrmMain::keepOnScreen()
+{
+    const QRect area = availableArea();
+    if (area.isValid() && !ScreenPlacement::headerReachable(frameGeometry(), area, PanelTop))
+        move(ScreenPlacement::keptOnScreen(frameGeometry(), area));
 }
 
 TFrmMain::~TFrmMain()
@@ -198,6 +215,8 @@ void TFrmMain::createControls()
     SpeedButton7->setAutoRaise(true);
     SpeedButton7->setGeometry(648, 60, 73, 22);
     connect(SpeedButton7, &QToolButton::clicked, this, &TFrmMain::SpeedButton7Click);
+
+    placeHeaderLabels();
 
     Panel8 = new QWidget(this);
     Panel8->setObjectName(QStringLiteral("Panel8"));
@@ -282,7 +301,29 @@ void TFrmMain::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
+    if (QWindow *window = windowHandle()) {
+        connect(window, &QWindow::screenChanged, this, &TFrmMain::followScreen);
+        followScreen(window->screen());
+    }
     FormShow();
+}
+
+void TFrmMain::followScreen(QScreen *screen)
+{
+    disconnect(m_screenConnection);
+    if (screen)
+        m_screenConnection =
+            connect(screen, &QScreen::availableGeometryChanged, this, &TFrmMain::keepOnScreen);
+    keepOnScreen();
+}
+
+void TFrmMain::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    // The desktop's own move (startSystemMove) ends here too; a move that is still under the
+    // user's hand is left alone.
+    if (!m_dragging && !(QGuiApplication::mouseButtons() & Qt::LeftButton))
+        QMetaObject::invokeMethod(this, &TFrmMain::keepOnScreen, Qt::QueuedConnection);
 }
 
 void TFrmMain::setPageCaptions()
@@ -309,21 +350,57 @@ void TFrmMain::setPageCaptions()
     m_tray->setPageTitles(titles);
 }
 
+// The header's labels at their design places where the font allows, each as wide as its text:
+// a larger desktop font pushes a caption's value (and the next caption) to the right instead
+// of cutting it. A value with no room left is cut with "…" and shown whole as a tooltip.
+void TFrmMain::placeHeaderLabels()
+{
+    constexpr int Gap = 4;
+    constexpr int RowEnd = 940; // the caption buttons start at 947
+    const auto fit = [](QLabel *label, const QString &text, int width) {
+        const QString shown = label->fontMetrics().elidedText(text, Qt::ElideRight, width);
+        label->setText(shown);
+        label->setToolTip(shown == text ? QString() : OutsideText::forToolTip(text));
+        label->resize(label->sizeHint().width(), label->sizeHint().height());
+    };
+    const auto rightOf = [](const QLabel *label) { return label->geometry().right() + 1 + Gap; };
+    for (QLabel *label : {Label5, Label6, Label7})
+        label->adjustSize();
+    const auto &[name, level, expiry] = m_headerValues;
+
+    Label5->move(658, 32);
+    const int nameX = std::max(710, rightOf(Label5));
+    const int levelRoom =
+        Label6->isHidden() ? 0 : Label6->width() + Gap + Label9->fontMetrics().horizontalAdvance(level) + Gap;
+    Label8->move(nameX, 32);
+    fit(Label8, name, std::max(1, RowEnd - levelRoom - nameX));
+    Label6->move(std::max(790, rightOf(Label8)), 32);
+    Label9->move(std::max(857, rightOf(Label6)), 33);
+    fit(Label9, level, std::max(1, RowEnd - Label9->x()));
+
+    Label7->move(Label6->x(), 64);
+    Label10->move(std::max(854, rightOf(Label7)), 64);
+    fit(Label10, expiry, std::max(1, width() - 6 - Label10->x()));
+    SpeedButton7->resize(std::max(73, SpeedButton7->sizeHint().width()),
+                         std::max(22, SpeedButton7->sizeHint().height()));
+}
+
 void TFrmMain::setUserLabels()
 {
-    Label8->setText(UnitGlouble.UserName);
+    m_headerValues.userName = UnitGlouble.UserName;
     if (UnitGlouble.UserTiering) {
         if (UnitGlouble.UserLevel == QLatin1String("0"))
-            Label9->setText(QStringLiteral("普通用户"));
+            m_headerValues.level = QStringLiteral("普通用户");
         else if (UnitGlouble.UserLevel == QLatin1String("1"))
-            Label9->setText(QStringLiteral("会员"));
+            m_headerValues.level = QStringLiteral("会员");
         else if (UnitGlouble.UserLevel == QLatin1String("2"))
-            Label9->setText(QStringLiteral("VIP"));
+            m_headerValues.level = QStringLiteral("VIP");
     } else {
         Label6->hide();
         Label9->hide();
     }
-    Label10->setText(UnitGlouble.ExpiryDate);
+    m_headerValues.expiryDate = UnitGlouble.ExpiryDate;
+    placeHeaderLabels();
 }
 
 // The show sequence. Its steps stand apart: a service that fails one call right after sign-in
@@ -601,6 +678,8 @@ void TFrmMain::PopUpNotifier1Click()
 
 void TFrmMain::changeEvent(QEvent *event)
 {
+    if (event->type() == QEvent::FontChange)
+        placeHeaderLabels();
     // Minimised by the desktop (not by our button): leave the taskbar as well when the tray
     // icon can bring the window back.
     if (event->type() == QEvent::WindowStateChange && isMinimized() && m_tray->canHoldWindow())
@@ -640,6 +719,9 @@ void TFrmMain::mouseMoveEvent(QMouseEvent *event)
 
 void TFrmMain::mouseReleaseEvent(QMouseEvent *event)
 {
+    const bool dragged = m_dragging;
     m_dragging = false;
+    if (dragged)
+        keepOnScreen();
     QWidget::mouseReleaseEvent(event);
 }

@@ -18,6 +18,7 @@ class ChangeStream;
 class LoginElsewhereCheck;
 class MarqueeStatus;
 class QLabel;
+class QScreen;
 class QMenu;
 class QAction;
 class QSystemTrayIcon;
@@ -138,6 +139,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -148,6 +150,10 @@ private:
     QToolButton *pageButton(int top);
     void setPageCaptions();
     void setUserLabels();
+    QRect availableArea() const;
+    void keepOnScreen();
+    void followScreen(QScreen *screen);
+    void placeHeaderLabels();
 
     void startTick();
     void applyTick();
@@ -159,6 +165,15 @@ private:
     void tickAgainIfAsked();
     void endOnLoginElsewhere();
 
+    // What Label8, Label9 and Label10 show (before the show sequence, their design text).
+    struct HeaderValues
+    {
+        QString userName = QStringLiteral("用户名：");
+        QString level = QStringLiteral("用户名：");
+        QString expiryDate = QStringLiteral("用户名：");
+    } m_headerValues;
+
+    QMetaObject::Connection m_screenConnection;
     bool m_shown = false;
     bool m_polling = false;
     bool m_needsFirstCounters = false;

@@ -1,9 +1,15 @@
 #include "StringGrid.h"
 
+#include "OutsideText.h"
 #include "StringGridHeader.h"
 #include "StringGridModel.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QStyle>
+#include <QToolTip>
+
+#include <algorithm>
 
 namespace {
 
@@ -23,8 +29,9 @@ StringGrid::StringGrid(int columnCount, QWidget *parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setShowGrid(true);
     setWordWrap(false);
-    setTextElideMode(Qt::ElideNone);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTextElideMode(Qt::ElideRight);
+    // Columns the user widened may reach past the grid.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     // Fixed heights keep the view from measuring ten thousand rows after a fill.
@@ -36,7 +43,8 @@ StringGrid::StringGrid(int columnCount, QWidget *parent)
 
     QHeaderView *columns = horizontalHeader();
     columns->setMinimumSectionSize(0);
-    columns->setSectionResizeMode(QHeaderView::Fixed);
+    columns->setSectionResizeMode(QHeaderView::Interactive);
+    columns->setSectionResizeMode(0, QHeaderView::Fixed);
     columns->setStretchLastSection(false);
     setHeaderRowHeight(RowHeight);
 }
@@ -84,6 +92,44 @@ int StringGrid::colWidth(int column) const
 void StringGrid::setColWidth(int column, int width)
 {
     horizontalHeader()->resizeSection(column, width);
+}
+
+QList<int> StringGrid::colWidths() const
+{
+    QList<int> widths;
+    for (int column = 0; column < colCount(); ++column)
+        widths.append(colWidth(column));
+    return widths;
+}
+
+void StringGrid::setColWidths(const QList<int> &widths)
+{
+    for (int column = 1; column < std::min<int>(colCount(), widths.size()); ++column)
+        setColWidth(column, widths.at(column));
+}
+
+void StringGrid::setTextColours(int column, const QHash<QString, QColor> &colours)
+{
+    m_model->setTextColours(column, colours);
+}
+
+// The whole text of a cell its column cuts, as the cell's tooltip; none for a text shown whole.
+bool StringGrid::viewportEvent(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QTableView::viewportEvent(event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.isValid() ? m_model->cell(index.row() + 1, index.column()) : QString();
+    const int room = visualRect(index).width() -
+                     2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    if (text.isEmpty() || fontMetrics().horizontalAdvance(text) <= room) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    QToolTip::showText(help->globalPos(), OutsideText::forToolTip(text), viewport(), visualRect(index));
+    return true;
 }
 
 int StringGrid::headerRowHeight() const

@@ -60,11 +60,25 @@ int StringGridModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : m_columns;
 }
 
+void StringGridModel::setTextColours(int column, const QHash<QString, QColor> &colours)
+{
+    m_textColours.insert(column, colours);
+}
+
 QVariant StringGridModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid())
+    if (!index.isValid())
         return QVariant();
-    return cell(index.row() + 1, index.column());
+    if (role == Qt::DisplayRole)
+        return cell(index.row() + 1, index.column());
+    if (role == Qt::ForegroundRole) {
+        const auto colours = m_textColours.constFind(index.column());
+        if (colours == m_textColours.cend())
+            return QVariant();
+        const QColor colour = colours->value(cell(index.row() + 1, index.column()).trimmed());
+        return colour.isValid() ? QVariant(colour) : QVariant();
+    }
+    return QVariant();
 }
 
 QVariant StringGridModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -24,6 +26,9 @@ public:
     // Zero rows leave one empty data row.
     void replaceDataRows(int rows, QList<QString> cells);
 
+    // Cells of the column whose text (trimmed) is a key are drawn in that key's colour.
+    void setTextColours(int column, const QHash<QString, QColor> &colours);
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -36,4 +41,5 @@ private:
     int m_dataRows = 1;
     QList<QString> m_header;
     QList<QString> m_cells; // m_dataRows * m_columns, row by row
+    QHash<int, QHash<QString, QColor>> m_textColours;
 };

@@ -4,6 +4,7 @@
 #include "ChangeCounters.h"
 #include "ClientStatements.h"
 #include "DefaultErrorReport.h"
+#include "GridColumnWidths.h"
 #include "OutsideText.h"
 #include "ServiceClient.h"
 #include "ServicePool.h"
@@ -17,6 +18,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -46,6 +48,12 @@ const QStringList AlertLabels = {QStringLiteral("弹出时间："), QStringLiter
                                  QStringLiteral("操作理由：")};
 const QStringList NewsLabels = {QStringLiteral("弹出时间："), QStringLiteral("资讯类型："),
                                 QStringLiteral("资讯内容：")};
+
+// The operation column of the alert grids in the colours of Chinese quotes: buying red, selling
+// green (both dark enough to read on the grid's white, at least 4.5:1).
+constexpr int OperationColumn = 4;
+const QHash<QString, QColor> OperationColours = {{QStringLiteral("买入"), QColor(0xc8, 0x10, 0x2e)},
+                                                 {QStringLiteral("卖出"), QColor(0x00, 0x7a, 0x33)}};
 
 constexpr int UpperBandHeight = 218;
 constexpr int QueryStripHeight = 28;
@@ -108,6 +116,23 @@ TFormSMNC::TFormSMNC(QWidget *hostPanel) : Tmain(), m_memory(&AlertListMemory::o
     layout->addWidget(OutageNote);
     layout->addWidget(upper);
     layout->addWidget(lower, 1);
+
+    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    StringGrid2->setObjectName(QStringLiteral("StringGrid2"));
+    StringGrid3->setObjectName(QStringLiteral("StringGrid3"));
+    for (StringGrid *grid : {StringGrid1, StringGrid2, StringGrid3}) {
+        const QList<int> widths = GridColumnWidths::remembered(grid->objectName(), grid->colCount());
+        if (!widths.isEmpty())
+            grid->setColWidths(widths);
+    }
+    StringGrid1->setTextColours(OperationColumn, OperationColours);
+    StringGrid2->setTextColours(OperationColumn, OperationColours);
+    for (StringGrid *grid : {StringGrid1, StringGrid2, StringGrid3}) {
+        connect(grid->horizontalHeader(), &QHeaderView::sectionResized, this, [this, grid](int column) {
+            if (column > 0)
+                m_resizedGrids.insert(grid);
+        });
+    }
 
     connect(StringGrid1, &StringGrid::doubleClicked, this, &TFormSMNC::StringGrid1DblClick);
     connect(StringGrid2, &StringGrid::doubleClicked, this, &TFormSMNC::StringGrid2DblClick);
@@ -212,6 +237,9 @@ void TFormSMNC::FormCreate()
 void TFormSMNC::FormDestroy()
 {
     UnitGlouble.AlertListOpen = false;
+    // The widths the user set are there again when the page opens next.
+    for (StringGrid *grid : m_resizedGrids)
+        GridColumnWidths::remember(grid->objectName(), grid->colWidths());
 }
 
 void TFormSMNC::showEvent(QShowEvent *event)

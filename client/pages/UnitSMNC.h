@@ -89,5 +89,6 @@ private:
     ResultDocument m_document;
     bool m_shown = false;
     AlertListMemory *m_memory;
-    std::set<Grid> m_staleGrids; // not refreshed from the service since the page opened
+    std::set<Grid> m_staleGrids;           // not refreshed from the service since the page opened
+    std::set<StringGrid *> m_resizedGrids; // a column of which the user resized
 };

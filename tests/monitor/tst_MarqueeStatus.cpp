@@ -1,4 +1,5 @@
 #include "MarqueeStatus.h"
+#include "TextContrast.h"
 
 #include <QFontMetrics>
 #include <QImage>
@@ -55,10 +56,14 @@ void tst_MarqueeStatus::blinkSwitchesTheLook()
     for (int i = 0; i < 200; ++i)
         line.step();
     const QRgb red = qRgb(220, 38, 38);
+    const QRgb lightRed = qRgb(248, 72, 72);
     const QImage normal = line.grab().toImage().convertToFormat(QImage::Format_RGB32);
     QVERIFY(!line.isBlinkLook());
     QCOMPARE(normal.pixel(150, 1), qRgb(5, 15, 30) | 0xff000000u);
-    QVERIFY(hasColour(normal, red)); // the red text
+    QVERIFY(hasColour(normal, lightRed)); // the red text, light enough for the dark strip
+    // Both looks read: text and strip at least 4.5:1 apart.
+    QVERIFY(TextContrast::ratio(QColor(lightRed), QColor(5, 15, 30)) >= 4.5);
+    QVERIFY(TextContrast::ratio(QColor(Qt::white), QColor(red)) >= 4.5);
     line.blink();
     QVERIFY(line.isBlinkLook());
     const QImage blinking = line.grab().toImage().convertToFormat(QImage::Format_RGB32);

@@ -27,6 +27,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -127,6 +128,7 @@ private slots:
 
     void loginElsewhereEndsTheClient();
     void outageIsToldByOneBox();
+    void keptOnASmallScreen();
 
     void closeConfirmation_data();
     void closeConfirmation();
@@ -807,6 +809,20 @@ void tst_TFrmMain::outageIsToldByOneBox()
     QTRY_COMPARE_WITH_TIMEOUT(checked.count(), 4, Bound);
     QVERIFY(MessageBoxes::openBoxes().isEmpty());
     QCOMPARE(m_boxes->count(), 1);
+}
+
+// The test screen (800 x 800) is narrower than the window: its header starts on the screen,
+// and a move that takes the header off brings it back.
+void tst_TFrmMain::keptOnASmallScreen()
+{
+    signIn();
+    auto window = showMainWindowWithTimersStopped();
+    const QRect available = window->screen()->availableGeometry();
+    QVERIFY(available.width() < window->width());
+    QCOMPARE(window->frameGeometry().x(), available.x());
+    QVERIFY(available.contains(window->frameGeometry().topLeft()));
+    window->move(available.topLeft() + QPoint(-300, -200));
+    QTRY_COMPARE(window->frameGeometry().topLeft(), available.topLeft());
 }
 
 void tst_TFrmMain::closeConfirmation_data()

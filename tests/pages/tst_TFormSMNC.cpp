@@ -3,15 +3,19 @@
 #include "ClientStatements.h"
 #include "ClosedHost.h"
 #include "OutsideText.h"
+#include "ReminderSettings.h"
 #include "ServiceClient.h"
 #include "ServiceHostOverride.h"
 #include "StringGrid.h"
+#include "TextContrast.h"
 #include "UnitGlouble.h"
 #include "UnitSMNC.h"
 
+#include <QApplication>
 #include <QDate>
 #include <QDateEdit>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -19,7 +23,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
+#include <QToolTip>
 #include <QtConcurrent>
 
 #include <memory>
@@ -50,6 +56,7 @@ class tst_TFormSMNC : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -72,11 +79,16 @@ private slots:
     void reopenedDuringAnOutageKeepsItsRows();
     void fillFromAnswerAsThePollDoes();
     void unreadableAnswerLeavesTheGrid();
+    void columnsResizedAndRemembered();
+    void cutTextShowsWholeAsTooltip();
+    void buyRedSellGreen();
 
 private:
     TFormSMNC *openPage();
     void doubleClickRow(StringGrid *grid, int row);
-    void publishStock(const QString &code, const QString &time, int level = 3);
+    void publishStock(const QString &code, const QString &time, int level = 3,
+                      const QString &operation = QStringLiteral("买入"),
+                      const QString &reason = QStringLiteral("理由"));
 
     std::unique_ptr<ClientServiceFixture> m_client;
     ServiceFixture *m_service = nullptr;
@@ -84,8 +96,14 @@ private:
     std::unique_ptr<QWidget> m_host;
 };
 
+void tst_TFormSMNC::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true); // remembered column widths go to a test location
+}
+
 void tst_TFormSMNC::init()
 {
+    QFile::remove(ReminderSettings::filePath());
     UnitGlouble = GlobalState{};
     UnitGlouble.UserTiering = true;
     UnitGlouble.UserLevel = QStringLiteral("2");
@@ -122,15 +140,16 @@ void tst_TFormSMNC::doubleClickRow(StringGrid *grid, int row)
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
-void tst_TFormSMNC::publishStock(const QString &code, const QString &time, int level)
+void tst_TFormSMNC::publishStock(const QString &code, const QString &time, int level,
+                                 const QString &operation, const QString &reason)
 {
     QString output;
-    const int code_ = m_service->runCommand(
-        {QStringLiteral("publish"), QStringLiteral("stock"), QStringLiteral("--code"), code,
-         QStringLiteral("--name"), QStringLiteral("测试") + code, QStringLiteral("--op"),
-         QStringLiteral("买入"), QStringLiteral("--reason"), QStringLiteral("理由"), QStringLiteral("--time"),
-         time, QStringLiteral("--level"), QString::number(level)},
-        &output);
+    const int code_ = m_service->runCommand({QStringLiteral("publish"), QStringLiteral("stock"),
+                                             QStringLiteral("--code"), code, QStringLiteral("--name"),
+                                             QStringLiteral("测试") + code, QStringLiteral("--op"), operation,
+                                             QStringLiteral("--reason"), reason, QStringLiteral("--time"),
+                                             time, QStringLiteral("--level"), QString::number(level)},
+                                            &output);
     QVERIFY2(code_ == 0, qPrintable(output));
 }
 
@@ -179,7 +198,8 @@ void tst_TFormSMNC::layoutAndHeaders()
         QCOMPARE(e.grid->colCount(), e.headers.size());
         QCOMPARE(e.grid->headerRowHeight(), 18);
         QCOMPARE(e.grid->rowHeight(0), 16);
-        QCOMPARE(e.grid->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        // Columns the user widens may reach past the grid: then it scrolls sideways too.
+        QCOMPARE(e.grid->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
         QCOMPARE(e.grid->selectionBehavior(), QAbstractItemView::SelectRows);
         QCOMPARE(e.grid->editTriggers(), QAbstractItemView::NoEditTriggers);
         QVERIFY(e.grid->showGrid());
@@ -587,6 +607,73 @@ void tst_TFormSMNC::unreadableAnswerLeavesTheGrid()
                                                              "</NewDataSet>")));
     QCOMPARE(page->StringGrid3->rowCount(), rows);
     QCOMPARE(page->cellText(Grid::TodayNews, 1, 3), before);
+}
+
+// The user's column widths stay for the next page; the hidden column 0 cannot be dragged open.
+void tst_TFormSMNC::columnsResizedAndRemembered()
+{
+    TFormSMNC *page = openPage();
+    QHeaderView *header = page->StringGrid1->horizontalHeader();
+    QCOMPARE(header->sectionResizeMode(0), QHeaderView::Fixed);
+    for (int column = 1; column < 6; ++column)
+        QCOMPARE(header->sectionResizeMode(column), QHeaderView::Interactive);
+    header->resizeSection(5, 240); // as a drag of the header's edge does
+    const QList<int> news = page->StringGrid3->colWidths();
+    delete page;
+
+    page = openPage();
+    QCOMPARE(page->StringGrid1->colWidth(5), 240);
+    QCOMPARE(page->StringGrid1->colWidth(0), 0);
+    QCOMPARE(page->StringGrid1->colWidth(1), 135); // untouched columns keep the design
+    QCOMPARE(page->StringGrid3->colWidths(), news);
+}
+
+// A reason the column cuts ends in "…" and shows whole as the cell's tooltip; a code shown
+// whole has none.
+void tst_TFormSMNC::cutTextShowsWholeAsTooltip()
+{
+    const QString reason = QStringLiteral("放量突破年线，资金持续流入，券商板块同步走强");
+    publishStock(u"999007"_qs, day(0) + u" 11:00:00"_qs, 3, u"买入"_qs, reason);
+    TFormSMNC *page = openPage();
+    StringGrid *grid = page->StringGrid1;
+    QCOMPARE(page->cellText(Grid::TodayAlerts, 1, 5), reason);
+    QCOMPARE(grid->textElideMode(), Qt::ElideRight);
+    const auto askTooltip = [grid](int column) {
+        const QRect cell = grid->visualRect(grid->model()->index(0, column));
+        QHelpEvent help(QEvent::ToolTip, cell.center(), grid->viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(grid->viewport(), &help);
+    };
+    askTooltip(2);
+    QVERIFY(!QToolTip::isVisible());
+    askTooltip(5);
+    QVERIFY(QToolTip::isVisible());
+    QVERIFY2(QToolTip::text().contains(reason), qPrintable(QToolTip::text()));
+    QToolTip::hideText();
+}
+
+void tst_TFormSMNC::buyRedSellGreen()
+{
+    publishStock(u"999008"_qs, day(0) + u" 11:01:00"_qs, 3, u"卖出"_qs);
+    publishStock(u"999009"_qs, day(0) + u" 11:02:00"_qs, 3, u"持有"_qs);
+    publishStock(u"999010"_qs, day(0) + u" 11:03:00"_qs, 3, u"买入"_qs);
+    TFormSMNC *page = openPage();
+    for (StringGrid *grid : {page->StringGrid1, page->StringGrid2}) {
+        const auto colourOf = [grid](int row) {
+            return grid->model()->index(row - 1, 4).data(Qt::ForegroundRole).value<QColor>();
+        };
+        QCOMPARE(grid->cell(1, 4), u"买入"_qs);
+        QCOMPARE(grid->cell(2, 4), u"持有"_qs);
+        QCOMPARE(grid->cell(3, 4), u"卖出"_qs);
+        const QColor buy = colourOf(1);
+        const QColor sell = colourOf(3);
+        QVERIFY(buy.red() > 150 && buy.green() < 60);
+        QVERIFY(sell.green() > 100 && sell.red() < 60);
+        QVERIFY(!colourOf(2).isValid()); // other operations in the grid's own colour
+        QVERIFY(!grid->model()->index(0, 2).data(Qt::ForegroundRole).isValid());
+        // Readable on the grid's white.
+        QVERIFY(TextContrast::ratio(buy, Qt::white) >= 4.5);
+        QVERIFY(TextContrast::ratio(sell, Qt::white) >= 4.5);
+    }
 }
 
 QTEST_MAIN(tst_TFormSMNC)
