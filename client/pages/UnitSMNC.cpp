@@ -353,7 +353,8 @@ void TFormSMNC::Button2Click()
     try {
         const QString sql =
             ClientStatements::alertHistory(audience(), DateTimePicker1->date(), DateTimePicker2->date());
-        m_document.load(XmlDeclaration + UserWait::run(this, [&sql] {
+        m_document.load(XmlDeclaration +
+                        UserWait::run(this, ServicePool::threads(), ServicePool::runCancellable, [&sql] {
                             return ServiceClient::GetWebServiceSoap()->hqsametable(sql);
                         }));
         rowFill(Grid::LatestAlerts);
