@@ -11,6 +11,7 @@ int main(int argc, char *argv[])
     GraphicsChoice::applyToProcess();
     StockAlertApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("stock-alert"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(STOCK_ALERT_VERSION));
     InterfaceLanguage::apply(application);
     return StartUp().run();
 }

@@ -5,6 +5,7 @@
 #include "Announcer.h"
 #include "ChangeCounters.h"
 #include "RefreshablePage.h"
+#include "ReminderSettings.h"
 #include "ResultDocument.h"
 #include "TextConversions.h"
 #include "Unit3.h"
@@ -15,6 +16,7 @@
 namespace {
 
 using PollTick::Answer;
+using Stream = ReminderSettings::Stream;
 
 // The text of an answer; an answer whose call failed fails here, where the flow would have
 // made the call.
@@ -71,15 +73,12 @@ void AlertFlows::run(PollTick::Flow flow, const std::vector<Answer> &answers)
         return spzxADDclose(answerAt(answers, 0));
     case Flow::InsiderAddedPageOpen:
         reloadInsiderPage();
-        m_announcer.playSound();
         return insiderToast();
     case Flow::InsiderChangedPageOpen:
         return reloadInsiderPage();
     case Flow::InsiderAddedPageClosed:
-        m_announcer.playSound();
         return insiderToast();
     case Flow::SecretAdded:
-        m_announcer.playSound();
         return secretToast();
     }
 }
@@ -95,8 +94,7 @@ void AlertFlows::hjgcanctdopen(const Answer &todayAlerts, const Answer &latestAl
         operation = page.cellText(Grid::TodayAlerts, 1, 4);
     }
     page.fillFromAnswer(Grid::LatestAlerts, textOf(latestAlerts));
-    m_announcer.playSound();
-    m_announcer.announce(AlertToastTexts::stockAlert(time, code, operation));
+    m_announcer.alert(Stream::StockPool, AlertToastTexts::stockAlert(time, code, operation));
 }
 
 void AlertFlows::hjgcXGanddopen(const Answer &todayAlerts, const Answer &latestAlerts)
@@ -119,8 +117,7 @@ void AlertFlows::hjgcADDclose(const Answer &todayAlerts)
             code = document.fieldText(0, QStringLiteral("gupiaodaima"));
             operation = document.fieldText(0, QStringLiteral("czfs"));
         }
-        m_announcer.playSound();
-        m_announcer.announce(AlertToastTexts::stockAlert(time, code, operation));
+        m_announcer.alert(Stream::StockPool, AlertToastTexts::stockAlert(time, code, operation));
     } catch (const std::exception &) {
     }
 }
@@ -135,8 +132,7 @@ void AlertFlows::spzxaddandopen(const Answer &todayNews)
         type = page.cellText(Grid::TodayNews, 1, 2);
         text = page.cellText(Grid::TodayNews, 1, 3);
     }
-    m_announcer.playSound();
-    m_announcer.announce(AlertToastTexts::liveNews(time, type, text));
+    m_announcer.alert(Stream::LiveNews, AlertToastTexts::liveNews(time, type, text));
 }
 
 void AlertFlows::spzxXGanddopen(const Answer &todayNews)
@@ -154,18 +150,19 @@ void AlertFlows::spzxADDclose(const Answer &todayNews)
         type = document.fieldText(0, QStringLiteral("zxlx"));
         text = document.fieldText(0, QStringLiteral("zxnr"));
     }
-    m_announcer.playSound();
-    m_announcer.announce(AlertToastTexts::liveNews(time, type, text));
+    m_announcer.alert(Stream::LiveNews, AlertToastTexts::liveNews(time, type, text));
 }
 
 void AlertFlows::insiderToast()
 {
-    m_announcer.announce(AlertToastTexts::insiderNews(counterText("smncaddsj"), counterText("smncaddbt")));
+    m_announcer.alert(Stream::Insider,
+                      AlertToastTexts::insiderNews(counterText("smncaddsj"), counterText("smncaddbt")));
 }
 
 void AlertFlows::secretToast()
 {
-    m_announcer.announce(AlertToastTexts::secretNews(counterText("smjmaddsj"), counterText("smjmaddbt")));
+    m_announcer.alert(Stream::Secret,
+                      AlertToastTexts::secretNews(counterText("smjmaddsj"), counterText("smjmaddbt")));
 }
 
 void AlertFlows::reloadInsiderPage()

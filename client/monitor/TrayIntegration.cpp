@@ -4,8 +4,11 @@
 #include "ReminderSettings.h"
 
 #include <QMenu>
+#include <QPainter>
 #include <QSystemTrayIcon>
 #include <QWidget>
+
+#include <algorithm>
 
 TrayIntegration::TrayIntegration(QWidget *window) : QObject(window)
 {
@@ -51,13 +54,40 @@ void TrayIntegration::createMuteEntry()
             [this] { MuteEntry->setChecked(ReminderSettings::instance().muted()); });
 }
 
+namespace {
+
+// The icon with a muted mark in its lower right quarter: a red disc crossed by a white bar, the
+// way a silenced bell is drawn small.
+QIcon withMutedMark(const QIcon &icon, const QSize &size)
+{
+    QPixmap marked = icon.pixmap(size);
+    QPainter painter(&marked);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF mark(size.width() * 0.5, size.height() * 0.5, size.width() * 0.5, size.height() * 0.5);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xc8, 0x10, 0x2e));
+    painter.drawEllipse(mark);
+    painter.setPen(QPen(Qt::white, std::max(1.5, size.width() / 12.0), Qt::SolidLine, Qt::RoundCap));
+    const qreal inset = mark.width() * 0.25;
+    painter.drawLine(mark.topLeft() + QPointF(inset, inset), mark.bottomRight() - QPointF(inset, inset));
+    return QIcon(marked);
+}
+
+} // namespace
+
 void TrayIntegration::createIcon()
 {
     m_onlineIcon = QIcon(QStringLiteral(":/main/tray.png"));
     // The same picture greyed out, as the desktop draws a disabled icon.
     const QSize iconSize = m_onlineIcon.availableSizes().value(0, QSize(32, 32));
     m_offlineIcon = QIcon(m_onlineIcon.pixmap(iconSize, QIcon::Disabled));
+    m_mutedOnlineIcon = withMutedMark(m_onlineIcon, iconSize);
+    m_mutedOfflineIcon = withMutedMark(m_offlineIcon, iconSize);
     TrayIcon1 = new QSystemTrayIcon(m_onlineIcon, this);
+    // Muted shows on the icon, whichever way it was muted.
+    connect(&ReminderSettings::instance(), &ReminderSettings::changed, this,
+            [this] { showOffline(m_showsOffline); });
+    showOffline(false);
     TrayIcon1->setContextMenu(PopupMenu1);
     connect(TrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
@@ -108,7 +138,22 @@ void TrayIntegration::noteTickReached(bool reached)
 void TrayIntegration::showOffline(bool offline)
 {
     m_showsOffline = offline;
-    TrayIcon1->setIcon(offline ? m_offlineIcon : m_onlineIcon);
-    TrayIcon1->setToolTip(OutsideText::forToolTip(
-        offline ? m_systemName + QStringLiteral("（与服务器的连接已中断）") : m_systemName));
+    const bool muted = ReminderSettings::instance().muted();
+    if (muted)
+        TrayIcon1->setIcon(offline ? m_mutedOfflineIcon : m_mutedOnlineIcon);
+    else
+        TrayIcon1->setIcon(offline ? m_offlineIcon : m_onlineIcon);
+    QString hint = m_systemName;
+    if (offline)
+        hint += QStringLiteral("（与服务器的连接已中断）");
+    if (muted)
+        hint += QStringLiteral("（静音）");
+    TrayIcon1->setToolTip(OutsideText::forToolTip(hint));
+}
+
+bool TrayIntegration::showsMuted() const
+{
+    const QIcon shown = TrayIcon1->icon();
+    return shown.cacheKey() == m_mutedOnlineIcon.cacheKey() ||
+           shown.cacheKey() == m_mutedOfflineIcon.cacheKey();
 }

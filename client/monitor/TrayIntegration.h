@@ -38,6 +38,8 @@ public:
     // A tick reached the service (its counters came back) or it did not.
     void noteTickReached(bool reached);
     bool showsOffline() const { return m_showsOffline; }
+    // The icon carries the muted mark.
+    bool showsMuted() const;
 
     // The components, named as in the design.
     QSystemTrayIcon *TrayIcon1 = nullptr;
@@ -71,4 +73,6 @@ private:
     bool m_showsOffline = false;
     QIcon m_onlineIcon;
     QIcon m_offlineIcon;
+    QIcon m_mutedOnlineIcon;
+    QIcon m_mutedOfflineIcon;
 };

@@ -75,6 +75,10 @@ public:
     void setText(const QString &text) { m_text = text; }
     int TimeOut() const { return m_timeOut; }
     void setTimeOut(int seconds) { m_timeOut = seconds; }
+    // Beyond the component's design: a toast that stays at full size until it is clicked (or
+    // closed by ClosePopUps) instead of sliding away after TimeOut.
+    bool staysUntilClicked() const { return m_staysUntilClicked; }
+    void setStaysUntilClicked(bool stays) { m_staysUntilClicked = stays; }
     int Width() const { return m_width; }
     void setWidth(int width) { m_width = width; }
     int Height() const { return m_height; }
@@ -160,6 +164,7 @@ private:
 
     QString m_text = QStringLiteral("text");
     int m_timeOut = 10;
+    bool m_staysUntilClicked = false;
     int m_width = 200;
     int m_height = 100;
     QColor m_gradientColor1 = QColor(153, 204, 255);

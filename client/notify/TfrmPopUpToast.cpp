@@ -102,10 +102,10 @@ TfrmPopUpToast::TfrmPopUpToast(TPopUpNotifier *notifier, QWidget *owner)
       m_cascade(notifier->Options().testFlag(TPopUpNotifier::poCascadePopups)),
       m_gradientColor1(notifier->GradientColor1()), m_gradientColor2(notifier->GradientColor2()),
       m_gradientOrientation(notifier->GradientOrientation()), m_textAlignment(notifier->TextAlignment()),
-      m_textCursor(notifier->TextCursor()), m_drawMethod(notifier->BackgroundDrawMethod()),
-      m_defaultMonitor(notifier->DefaultMonitor()), m_backgroundImage(notifier->BackgroundImage()),
-      m_font(notifier->Font()), m_hoverFont(notifier->HoverFont()), m_titleFont(notifier->TitleFont()),
-      m_margins(notifier->m_margins)
+      m_staysUntilClicked(notifier->staysUntilClicked()), m_textCursor(notifier->TextCursor()),
+      m_drawMethod(notifier->BackgroundDrawMethod()), m_defaultMonitor(notifier->DefaultMonitor()),
+      m_backgroundImage(notifier->BackgroundImage()), m_font(notifier->Font()),
+      m_hoverFont(notifier->HoverFont()), m_titleFont(notifier->TitleFont()), m_margins(notifier->m_margins)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -184,7 +184,7 @@ void TfrmPopUpToast::PopUp()
     if (m_allowScroll) {
         applyGeometry(PopUpLayout::collapsed(m_taskbarEdge, m_geometry));
         tmrScroll->start();
-    } else {
+    } else if (!m_staysUntilClicked) {
         tmrExit->start();
     }
 
@@ -334,7 +334,8 @@ void TfrmPopUpToast::tmrScrollTimer()
     applyGeometry(step.geometry);
     if (step.finished) {
         tmrScroll->stop();
-        tmrExit->start();
+        if (!m_staysUntilClicked)
+            tmrExit->start();
     }
 }
 

@@ -91,6 +91,7 @@ private:
     QColor m_gradientColor2;
     TPopUpNotifier::TOrientation m_gradientOrientation;
     Qt::Alignment m_textAlignment;
+    bool m_staysUntilClicked;
     Qt::CursorShape m_textCursor;
     TPopUpNotifier::TImageDrawMethod m_drawMethod;
     TPopUpNotifier::TDefaultMonitor m_defaultMonitor;

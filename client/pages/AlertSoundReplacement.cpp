@@ -28,10 +28,14 @@ bool copyInto(QFile &source, QSaveFile &target)
 
 Result replaceInUse(const QString &chosenPath)
 {
+    return replace(chosenPath, AlertSound::inUsePath());
+}
+
+Result replace(const QString &chosenPath, const QString &inUsePath)
+{
     const QFileInfo chosen(chosenPath);
     if (!chosen.isFile())
         return Result::Failed;
-    const QString inUsePath = AlertSound::inUsePath();
     const QFileInfo inUse(inUsePath);
     // Copying the sound in use onto itself would truncate it.
     if (inUse.exists() && chosen.canonicalFilePath() == inUse.canonicalFilePath())

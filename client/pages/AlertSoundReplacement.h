@@ -15,5 +15,7 @@ enum class Result {
 // failure at any point leaves the sound in use as it was. A read-only sound in use is
 // replaced like any other; the new one is readable and writable by its owner.
 Result replaceInUse(const QString &chosenPath);
+// The same for any sound the client keeps (a stream's own sound).
+Result replace(const QString &chosenPath, const QString &targetPath);
 
 } // namespace AlertSoundReplacement

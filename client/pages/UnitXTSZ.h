@@ -1,15 +1,20 @@
 #pragma once
 
+#include "ReminderSettings.h"
+
 #include <QDialog>
 
+#include <array>
 #include <functional>
 
 class QCheckBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class QTimeEdit;
 
 // The settings window: changes the password, replaces the alert sound and names the system
 // and its customer-service contact. Created for one modal showing.
@@ -48,15 +53,37 @@ public:
 
     QPushButton *Button4; // 修改提示音
     QPushButton *Button3; // 关闭窗体
+    // Beyond the design: which sound is in use, and a button that plays it.
+    QLabel *SoundInUseLabel;
+    QPushButton *PlaySoundButton; // 试听
 
     QLabel *Label8;       // SystemName
     QLabel *Label4;       // 客服QQ：
-    QLabel *Label5;       // SupportQQ
+    QLabel *Label5;       // SupportQQ, selectable
     QPushButton *Button7; // 关闭窗体
+    // Beyond the design: the program's version, and a button that copies the support number.
+    QLabel *VersionLabel;
+    QPushButton *CopySupportButton; // 复制
 
     QCheckBox *MuteCheckBox;
     QRadioButton *ToastsRadio;
-    QRadioButton *DesktopNotificationsRadio;
+    QRadioButton *DesktopNotificationsRadio; // disabled where the desktop has no notifications
+    QLabel *DesktopNotificationsMissingLabel;
+    QCheckBox *StaysUntilClickedCheckBox;
+    // Per stream, in ReminderSettings::streams() order: sound on, its sound, its choosers, toast on.
+    struct StreamControls
+    {
+        QCheckBox *sound;
+        QLabel *soundName;
+        QPushButton *chooseSound; // 选择…
+        QPushButton *sharedSound; // 默认
+        QCheckBox *toast;
+    };
+    std::array<StreamControls, 4> StreamRows;
+    QCheckBox *QuietHoursCheckBox;
+    QTimeEdit *QuietFromEdit;
+    QTimeEdit *QuietToEdit;
+    QCheckBox *TradingSessionsCheckBox; // 只在交易时段提醒
     QCheckBox *AutostartCheckBox;
     QCheckBox *KeychainCheckBox;
     QLabel *KeychainMissingLabel; // shown when the desktop has no keychain
@@ -73,7 +100,15 @@ private:
     void buildSoundPage();
     void buildAboutPage();
     void buildReminderPage();
+    QWidget *buildPresentationRows();
+    QGroupBox *buildStreamGroup();
+    QGroupBox *buildQuietGroup();
+    void connectReminderControls();
     void showReminderSettings();
+    void showSoundInUse();
+    void chooseStreamSound(ReminderSettings::Stream stream);
+    void useSharedSound(ReminderSettings::Stream stream);
+    void storeQuietHours();
     void setAutostart(bool enabled);
     void FormCreate();
 

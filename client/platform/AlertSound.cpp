@@ -35,10 +35,28 @@ QString AlertSound::inUsePath()
     return path;
 }
 
+QString AlertSound::streamSoundPath(ReminderSettings::Stream stream)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/stream-%1.wav").arg(int(stream));
+}
+
+QString AlertSound::pathFor(ReminderSettings::Stream stream)
+{
+    const bool ownSound = !ReminderSettings::instance().soundName(stream).isEmpty() &&
+                          QFileInfo(streamSoundPath(stream)).isFile();
+    return ownSound ? streamSoundPath(stream) : inUsePath();
+}
+
 void AlertSound::play()
 {
-    emit played();
-    const QFileInfo file(inUsePath());
+    play(inUsePath());
+}
+
+void AlertSound::play(const QString &path)
+{
+    emit played(path);
+    const QFileInfo file(path);
     if (!file.isFile()) {
         fallBack();
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReminderSettings.h"
+
 #include <QObject>
 #include <QString>
 
@@ -22,14 +24,19 @@ public:
     static QString inUsePath();
     // The sound shipped in the program directory (UnitGlouble.AppDir).
     static QString shippedPath();
+    // Where the copy of a sound the user chose for one stream lives, beside the sound in use.
+    static QString streamSoundPath(ReminderSettings::Stream stream);
+    // The sound a stream's alerts play: its own when the user chose one, else the sound in use.
+    static QString pathFor(ReminderSettings::Stream stream);
 
-    // Starts the sound and returns at once; a missing or unplayable file gives the system
-    // beep instead.
+    // Starts the sound in use (or the file at `path`) and returns at once; a missing or
+    // unplayable file gives the system beep instead.
     void play();
+    void play(const QString &path);
 
 signals:
-    // play() was called.
-    void played();
+    // play() was called for the sound at this path.
+    void played(const QString &path);
     // The sound could not be played and the beep stood in.
     void fellBack();
 

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QImage>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -28,6 +29,8 @@ private slots:
     void pageEntryAsksForItsPage();
     void pageTitlesNameTheEntries();
     void muteEntryIsTheSetting();
+    void muteShowsOnTheIcon_data();
+    void muteShowsOnTheIcon();
     void offlineAfterFailedTicks_data();
     void offlineAfterFailedTicks();
     void systemNameShowsLiterally_data();
@@ -171,6 +174,39 @@ void tst_TrayIntegration::systemNameShowsLiterally()
     QFETCH(QString, shown);
     m_tray->setSystemName(name);
     QCOMPARE(shownToolTip(), shown);
+}
+
+void tst_TrayIntegration::muteShowsOnTheIcon_data()
+{
+    QTest::addColumn<bool>("offline");
+    QTest::newRow("online") << false;
+    QTest::newRow("offline") << true;
+}
+
+// Muted from the menu or the settings, the icon carries a red mark and the hint says so; the
+// mark goes with the mute.
+void tst_TrayIntegration::muteShowsOnTheIcon()
+{
+    QFETCH(bool, offline);
+    m_tray->setSystemName(QStringLiteral("智能股票预警系统"));
+    for (int i = 0; offline && i < TrayIntegration::OfflineAfterFailedTicks; ++i)
+        m_tray->noteTickReached(false);
+    const QSize size(32, 32);
+    const QImage plain = m_tray->TrayIcon1->icon().pixmap(size).toImage();
+    QVERIFY(!m_tray->showsMuted());
+
+    m_tray->MuteEntry->trigger();
+    QVERIFY(m_tray->showsMuted());
+    QCOMPARE(m_tray->showsOffline(), offline);
+    QVERIFY2(shownToolTip().endsWith(QStringLiteral("（静音）")), qPrintable(shownToolTip()));
+    const QColor mark = m_tray->TrayIcon1->icon().pixmap(size).toImage().pixelColor(24, 28);
+    QVERIFY2(mark.red() > 150 && mark.green() < 80, qPrintable(mark.name()));
+    QVERIFY(plain.pixelColor(24, 28) != mark);
+
+    ReminderSettings::instance().setMuted(false); // as the settings window does it
+    QVERIFY(!m_tray->showsMuted());
+    QVERIFY(!shownToolTip().contains(QStringLiteral("静音")));
+    QCOMPARE(m_tray->TrayIcon1->icon().pixmap(size).toImage(), plain);
 }
 
 QTEST_MAIN(tst_TrayIntegration)

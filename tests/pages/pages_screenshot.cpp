@@ -64,6 +64,7 @@ bool drawSettings(const QString &folder)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(STOCK_ALERT_VERSION));
     // The reminder settings as a new user has them, whatever this machine's user chose.
     QStandardPaths::setTestModeEnabled(true);
     QFile::remove(ReminderSettings::filePath());

@@ -3,6 +3,7 @@
 #include "ClosedHost.h"
 #include "FileChooserOverride.h"
 #include "RememberedCredentials.h"
+#include "ReminderSettings.h"
 #include "ServiceClient.h"
 #include "ServiceHostOverride.h"
 #include "SignedInAccount.h"
@@ -10,12 +11,14 @@
 #include "UnitXTSZ.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -69,6 +72,8 @@ private slots:
     void soundChooser();
     void soundChooserCancelled();
     void soundInUseCannotBeWritten();
+    void soundInUseNamedAndPlayed();
+    void aboutShowsVersionAndCopiesTheNumber();
 
 private:
     void holdOnlineRecord();
@@ -95,6 +100,7 @@ void tst_TFormXTSZ::initTestCase()
 
 void tst_TFormXTSZ::init()
 {
+    QFile::remove(ReminderSettings::filePath()); // the name of the sound in use among them
     UnitGlouble = GlobalState{};
     UnitGlouble.SystemName = QStringLiteral("智能股票预警系统");
     UnitGlouble.SupportQQ = QStringLiteral("800012345");
@@ -551,6 +557,41 @@ void tst_TFormXTSZ::soundInUseCannotBeWritten()
     QVERIFY(!form.isVisible());
     QVERIFY(QFileInfo(inUsePath).isDir());
     QVERIFY(QDir().rmdir(inUsePath));
+}
+
+void tst_TFormXTSZ::soundInUseNamedAndPlayed()
+{
+    {
+        TFormXTSZ form;
+        QCOMPARE(form.SoundInUseLabel->text(), QStringLiteral("当前提示音：默认提示音"));
+        choose(UnitGlouble.AppDir + u"Mid/bell.wav"_qs);
+        form.show();
+        QTest::mouseClick(form.Button4, Qt::LeftButton);
+        QCOMPARE(m_boxes->last().text, QStringLiteral("提示音修改成功!"));
+    }
+    TFormXTSZ form;
+    form.show();
+    form.PageControl1->setCurrentWidget(form.TabSheet2);
+    QCOMPARE(form.SoundInUseLabel->text(), QStringLiteral("当前提示音：bell.wav"));
+    QSignalSpy played(&AlertSound::instance(), &AlertSound::played);
+    QTest::mouseClick(form.PlaySoundButton, Qt::LeftButton);
+    QCOMPARE(played.count(), 1);
+    QCOMPARE(played.first().first().toString(), AlertSound::inUsePath());
+    QCOMPARE(contentOf(AlertSound::inUsePath()), QByteArray("RIFF bell"));
+}
+
+void tst_TFormXTSZ::aboutShowsVersionAndCopiesTheNumber()
+{
+    const QString previous = QCoreApplication::applicationVersion();
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.3"));
+    TFormXTSZ form;
+    form.show();
+    QCOMPARE(form.VersionLabel->text(), QStringLiteral("版本：1.2.3"));
+    QVERIFY(form.Label5->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+    QGuiApplication::clipboard()->clear();
+    QTest::mouseClick(form.CopySupportButton, Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("800012345"));
+    QCoreApplication::setApplicationVersion(previous);
 }
 
 QTEST_MAIN(tst_TFormXTSZ)
