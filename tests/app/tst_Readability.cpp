@@ -3,6 +3,7 @@
 // palette; labels are not cut at 9, 11 and 12 point.
 #include "Announcer.h"
 #include "ClientServiceFixture.h"
+#include "DarkPalette.h"
 #include "LoginWindowSignIn.h"
 #include "MainWindowWithTimersStopped.h"
 #include "StringGrid.h"
@@ -34,24 +35,6 @@
 #include <memory>
 
 namespace {
-
-// A dark theme as desktops make it (Fusion's usual dark palette).
-QPalette darkPalette()
-{
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(53, 53, 53));
-    dark.setColor(QPalette::WindowText, Qt::white);
-    dark.setColor(QPalette::Base, QColor(35, 35, 35));
-    dark.setColor(QPalette::AlternateBase, QColor(53, 53, 53));
-    dark.setColor(QPalette::Text, Qt::white);
-    dark.setColor(QPalette::Button, QColor(53, 53, 53));
-    dark.setColor(QPalette::ButtonText, Qt::white);
-    dark.setColor(QPalette::ToolTipBase, QColor(25, 25, 25));
-    dark.setColor(QPalette::ToolTipText, Qt::white);
-    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
-    dark.setColor(QPalette::HighlightedText, Qt::black);
-    return dark;
-}
 
 // One place where text is drawn: how to take the text away (and put it back), and where.
 struct TextPlace
