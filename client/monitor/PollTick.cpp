@@ -113,13 +113,9 @@ Fetched fetchCounters(const QString &userLevel)
 
 Fetched fetch(const QString &userLevel, const State &state, const Queries &queries)
 {
-    Fetched fetched;
-    try {
-        fetched.counterText = ChangeCounters::fetchText(userLevel);
-    } catch (const std::exception &error) {
-        fetched.error = QString::fromUtf8(error.what());
+    Fetched fetched = fetchCounters(userLevel);
+    if (!fetched.counterText)
         return fetched;
-    }
     fetched.flows = plan(*fetched.counterText, state);
     bool tickEnded = false;
     for (const Flow flow : fetched.flows) {
