@@ -1,5 +1,7 @@
 #include "EventStreamReader.h"
 
+#include "LoopbackSocket.h"
+
 #include <arpa/inet.h>
 #include <chrono>
 #include <netinet/in.h>
@@ -10,22 +12,12 @@
 EventStreamReader::EventStreamReader(quint16 port, const QByteArray &target, qint64 lastEventId,
                                      const char *source, int receiveBuffer)
 {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (receiveBuffer > 0)
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    inet_pton(AF_INET, source, &local.sin_addr);
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(port);
-    inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
+    fd_ = LoopbackSocket::connectFrom(source, port, {.receiveBuffer = receiveBuffer});
     QByteArray request = "GET " + target + " HTTP/1.1\r\nHost: x\r\nAccept: text/event-stream\r\n";
     if (lastEventId >= 0)
         request += "Last-Event-ID: " + QByteArray::number(lastEventId) + "\r\n";
     request += "\r\n";
-    if (::bind(fd_, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 ||
-        ::connect(fd_, reinterpret_cast<sockaddr *>(&remote), sizeof remote) != 0 ||
+    if (fd_ >= 0 &&
         ::send(fd_, request.constData(), size_t(request.size()), MSG_NOSIGNAL) != request.size()) {
         ::close(fd_);
         fd_ = -1;

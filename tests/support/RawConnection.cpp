@@ -1,5 +1,7 @@
 #include "RawConnection.h"
 
+#include "LoopbackSocket.h"
+
 #include <arpa/inet.h>
 #include <chrono>
 #include <netinet/in.h>
@@ -9,19 +11,7 @@
 
 RawConnection::RawConnection(quint16 port, const char *source)
 {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    inet_pton(AF_INET, source, &local.sin_addr);
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(port);
-    inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
-    if (::bind(fd_, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 ||
-        ::connect(fd_, reinterpret_cast<sockaddr *>(&remote), sizeof remote) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    fd_ = LoopbackSocket::connectFrom(source, port);
 }
 
 RawConnection::~RawConnection()

@@ -1,5 +1,7 @@
 #include "TlsTestClient.h"
 
+#include "LoopbackSocket.h"
+
 #include <QFile>
 
 #include <openssl/err.h>
@@ -10,31 +12,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-namespace {
-
-int connectFrom(const char *source, quint16 port)
-{
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    inet_pton(AF_INET, source, &local.sin_addr);
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(port);
-    inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
-    // Reads are bounded, so a test fails instead of hanging on a service that never answers.
-    timeval bound{10, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 ||
-        ::connect(fd, reinterpret_cast<sockaddr *>(&remote), sizeof remote) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-} // namespace
 
 TlsTestClient::TlsTestClient(quint16 port, const QString &authorityFile, const char *source,
                              int highestVersion)
@@ -55,7 +32,8 @@ TlsTestClient::TlsTestClient(quint16 port, const QString &authorityFile, const c
         fail(QStringLiteral("cannot read ") + authorityFile);
         return;
     }
-    fd_ = connectFrom(source, port);
+    // Reads are bounded, so a test fails instead of hanging on a service that never answers.
+    fd_ = LoopbackSocket::connectFrom(source, port, {.readTimeoutSeconds = 10});
     if (fd_ < 0) {
         fail(QStringLiteral("cannot connect"));
         return;
