@@ -20,7 +20,7 @@
 
 namespace {
 
-const std::set<std::string> flags = {"--demo", "--quiet"};
+const std::set<std::string> flags = {"--demo", "--quiet", "--help"};
 const std::set<std::string> valued = {"--db",
                                       "--listen",
                                       "--demo-feed",
@@ -491,6 +491,7 @@ std::string OperatorCommands::usage()
            "  backup --to FILE   (a consistent copy of a live SQLite database)\n"
            "  copy --from FILE   (everything of an SQLite database into a new --db, e.g. PostgreSQL;\n"
            "        the file is only read; exit status 3: rows left out, each named on standard error)\n"
+           "  help | --help   (this text)\n"
            "Levels are 1 to 3 (3: public). Passwords never on the command line: the first line of the\n"
            "--password-file, else one line of standard input (a prompt, not echoed, on a terminal).\n";
 }
@@ -500,6 +501,11 @@ int OperatorCommands::run(const std::vector<std::string> &args, std::ostream &ou
     try {
         Arguments a = parse(args);
         std::string command = a.words.empty() ? "" : a.words.front();
+        // "--help" after any command, as operators type it, asks for the usage and runs nothing.
+        if (command == "help" || a.options.count("--help")) {
+            out << usage();
+            return 0;
+        }
         if (command == "serve")
             return serve(a, out, err);
         if (command == "init")
@@ -520,9 +526,9 @@ int OperatorCommands::run(const std::vector<std::string> &args, std::ostream &ou
             return operators(a, out);
         if (command == "backup")
             return backup(a, out);
-        if (command == "help" || command.empty()) {
-            (command.empty() ? err : out) << usage();
-            return command.empty() ? 2 : 0;
+        if (command.empty()) {
+            err << usage();
+            return 2;
         }
         err << "unknown command " << shown(command) << "\n" << usage();
         return 2;

@@ -21,6 +21,8 @@ private slots:
     void optionsInAnyOrder();
     void badInvocationsChangeNothing_data();
     void badInvocationsChangeNothing();
+    void helpRunsNothing_data();
+    void helpRunsNothing();
     void initDatabase();
     void demoFeedPublishes();
     void cleanShutdown();
@@ -145,6 +147,31 @@ void tst_OperatorCommands::badInvocationsChangeNothing()
     QString output;
     QVERIFY(service.runCommand(args, &output) > 0);
     QVERIFY2(output.contains(message), qPrintable(output));
+    QCOMPARE(service.querySql(snapshot), before);
+}
+
+void tst_OperatorCommands::helpRunsNothing_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("help") << QStringList{"help"};
+    QTest::newRow("--help alone") << QStringList{"--help"};
+    QTest::newRow("serve --help does not serve") << QStringList{"serve", "--listen", "127.0.0.1:0", "--help"};
+    QTest::newRow("user add --help adds nobody") << QStringList{"user", "add", "helpless", "--help"};
+    QTest::newRow("publish --help publishes nothing")
+        << QStringList{"--help", "publish", "news", "--type", "a", "--text", "b"};
+}
+
+void tst_OperatorCommands::helpRunsNothing()
+{
+    QFETCH(QStringList, args);
+    static ServiceFixture service;
+    QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
+    const QString snapshot = "SELECT (SELECT count(*) FROM spzx), (SELECT count(*) FROM UserTable)";
+    const auto before = service.querySql(snapshot);
+    QString output;
+    QCOMPARE(service.runCommand(args, &output), 0);
+    QVERIFY2(output.startsWith("usage: stock-alert-service COMMAND"), qPrintable(output));
+    QVERIFY2(output.contains("  serve [--listen HOST:PORT]"), qPrintable(output));
     QCOMPARE(service.querySql(snapshot), before);
 }
 
