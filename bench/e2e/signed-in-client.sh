@@ -13,18 +13,34 @@ now_ms() {
 # with demo data and the given poll period, and the client signed in as the demo account by
 # keys; returns once the screen is clear of toasts. Sets CLIENT_PID, MAIN and SIGNED_IN (ms).
 start_signed_in_client() {
+    start_display
+    start_service "$1" 127.0.0.1:8765
+    start_client
+}
+
+# start_display: a private Xvfb display, exported as DISPLAY.
+start_display() {
     Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$WORK/display" 2>/dev/null &
     PIDS="$! $PIDS"
     wait_for 100 test -s "$WORK/display"
     export DISPLAY=:$(cat "$WORK/display")
+}
 
+# start_service POLL_SECONDS ADDRESS:PORT: the service with demo data and the given poll period
+# on ADDRESS:PORT (port 0: any free one). Sets SERVICE_PID and SERVICE_URL.
+start_service() {
     "$SERVICE" init --demo --db "$WORK/figures.db" >/dev/null
     sqlite3 "$WORK/figures.db" "UPDATE Sys_pz SET khdsxsj=$1"
-    "$SERVICE" serve --listen 127.0.0.1:8765 --db "$WORK/figures.db" --quiet >"$WORK/service.out" 2>&1 &
+    "$SERVICE" serve --listen "$2" --db "$WORK/figures.db" --quiet >"$WORK/service.out" 2>&1 &
     SERVICE_PID=$!
     PIDS="$SERVICE_PID $PIDS"
     wait_for 200 grep -q '^listening on' "$WORK/service.out"
+    SERVICE_URL=$(sed -n 's/^listening on //p' "$WORK/service.out")
+}
 
+# start_client: the client, signed in as the demo account by keys, on the service host it was
+# built for; returns once the screen is clear of toasts. Sets CLIENT_PID, MAIN and SIGNED_IN (ms).
+start_client() {
     # A user of its own: no session bus, so alerts come as toasts, not desktop notifications.
     unset DBUS_SESSION_BUS_ADDRESS
     export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/.config" XDG_DATA_HOME="$WORK/home/.local/share"

@@ -20,7 +20,8 @@ ensure_nginx() {
 # nginx_configuration DIR HTTP_BLOCK: prints a whole configuration whose files all live in DIR,
 # with two worker processes and HTTP_BLOCK (server blocks and the like) inside http { }.
 nginx_configuration() {
-    # Started as root, the workers run as nobody: they write their temporary files in DIR.
+    # Started as root, the workers run as nobody. They keep bodies and proxied answers in
+    # memory (no temporary files), and the master opens the logs: they need no access to DIR.
     [ "$(id -u)" -ne 0 ] || echo "user nobody nogroup;"
     cat <<CONF
 worker_processes 2;
@@ -34,6 +35,9 @@ http {
     fastcgi_temp_path $1/fastcgi;
     uwsgi_temp_path $1/uwsgi;
     scgi_temp_path $1/scgi;
+    client_body_buffer_size 1m;
+    client_max_body_size 1m;
+    proxy_max_temp_file_size 0;
     keepalive_requests 1000000;
 $2
 }
@@ -45,8 +49,6 @@ CONF
 # Sets $nginx_pid (the master process: TERM ends it and its workers).
 start_private_nginx() {
     mkdir -p "$1"
-    # The workers (nobody when started as root) must reach DIR and the directories above it.
-    [ "$(id -u)" -ne 0 ] || chmod 711 "$1" "$(dirname "$1")"
     nginx_configuration "$1" "$2" >"$1/nginx.conf"
     "$nginx" -p "$1" -e "$1/error.log" -c "$1/nginx.conf" >"$1/stdout" 2>&1 &
     nginx_pid=$!
