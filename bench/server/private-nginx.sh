@@ -1,3 +1,4 @@
+# shellcheck shell=sh
 # Sourced (POSIX sh; bash too) by the benchmarks that put nginx beside or in front of the service.
 # nginx runs as a private instance: its own configuration, prefix, logs, temporary files and pid
 # file in a directory of the benchmark's, never the system's configuration or service.
