@@ -202,6 +202,12 @@ struct HttpFrontEnd::Impl : HttpConnection::Owner, EventStream::Owner
 
     bool identify(HttpRequest &request) override
     {
+        // The peer was normalised when it connected; only a trusted proxy's word is read.
+        if (!addresses.trusted(request.peerAddress)) {
+            request.clientAddress = request.peerAddress;
+            request.secure = bool(options.tls);
+            return true;
+        }
         auto address = addresses.resolve(request.peerAddress, request.headerValues("X-Forwarded-For"));
         if (!address)
             return false;

@@ -14,14 +14,24 @@ const char *const tail = "</soap:Body></soap:Envelope>";
 
 std::string SoapEnvelope::response(const std::string &operation, const std::string &resultText)
 {
-    std::string result = operation + "Result";
-    std::string out = head;
-    out += "<" + operation + "Response xmlns=\"http://tempuri.org/\">";
-    if (resultText.empty())
-        out += "<" + result + " />";
+    // Every call's answer is built here: appended in place, without a temporary per piece.
+    std::string escaped = XmlText::escape(resultText);
+    std::string out;
+    out.reserve(std::char_traits<char>::length(head) + std::char_traits<char>::length(tail) +
+                4 * operation.size() + escaped.size() + 64);
+    out += head;
+    out.append("<").append(operation).append("Response xmlns=\"http://tempuri.org/\">");
+    if (escaped.empty())
+        out.append("<").append(operation).append("Result />");
     else
-        out += "<" + result + ">" + XmlText::escape(resultText) + "</" + result + ">";
-    out += "</" + operation + "Response>";
+        out.append("<")
+            .append(operation)
+            .append("Result>")
+            .append(escaped)
+            .append("</")
+            .append(operation)
+            .append("Result>");
+    out.append("</").append(operation).append("Response>");
     out += tail;
     return out;
 }

@@ -36,11 +36,26 @@ size_t sequenceLength(const std::string &s, size_t pos)
     return length;
 }
 
+// Printable ASCII other than the markup characters: written as it is. Most of an answer is
+// such text, so it is copied in runs rather than a character at a time.
+bool plainAscii(unsigned char c)
+{
+    return c >= 0x20 && c < 0x80 && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'';
+}
+
 std::string escapeWith(const std::string &text, bool quotes)
 {
     std::string out;
     out.reserve(text.size() + 16);
     for (size_t i = 0; i < text.size();) {
+        size_t run = i;
+        while (run < text.size() && plainAscii(static_cast<unsigned char>(text[run])))
+            ++run;
+        if (run > i) {
+            out.append(text, i, run - i);
+            i = run;
+            continue;
+        }
         unsigned char c = static_cast<unsigned char>(text[i]);
         size_t length = sequenceLength(text, i);
         if (length == 0) {
@@ -98,6 +113,10 @@ std::string XmlText::escapeHtml(const std::string &text)
 bool XmlText::validUtf8(const std::string &text)
 {
     for (size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i; // ASCII, the bulk of a request, needs no decoding
+            continue;
+        }
         size_t length = sequenceLength(text, i);
         if (length == 0)
             return false;

@@ -7,17 +7,55 @@
 
 namespace {
 
+// The local broken-down time of seconds. Every request asks for the time of a second or
+// two, so each thread keeps the last one it converted.
+tm localTimeOf(time_t seconds)
+{
+    thread_local time_t convertedSeconds = -1;
+    thread_local tm converted{};
+    if (seconds != convertedSeconds) {
+        converted = tm{};
+        localtime_r(&seconds, &converted);
+        convertedSeconds = seconds;
+    }
+    return converted;
+}
+
+// Appends value in decimal with at least width digits, zeros in front (as "%0*d" would).
+void appendDigits(std::string &out, long long value, int width)
+{
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    for (int i = count; i < width; ++i)
+        out += '0';
+    while (count > 0)
+        out += digits[--count];
+}
+
 // Local broken-down time for a count of 100-nanosecond ticks since the epoch.
 std::string formatTicks(long long ticks)
 {
-    time_t seconds = time_t(ticks / 10000000);
-    int fraction = int(ticks % 10000000);
-    tm local{};
-    localtime_r(&seconds, &local);
-    char buffer[96];
-    snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d.%07d", local.tm_year + 1900,
-             local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, fraction);
-    return buffer;
+    tm local = localTimeOf(time_t(ticks / 10000000));
+    std::string text;
+    text.reserve(27);
+    appendDigits(text, local.tm_year + 1900, 4);
+    text += '-';
+    appendDigits(text, local.tm_mon + 1, 2);
+    text += '-';
+    appendDigits(text, local.tm_mday, 2);
+    text += ' ';
+    appendDigits(text, local.tm_hour, 2);
+    text += ':';
+    appendDigits(text, local.tm_min, 2);
+    text += ':';
+    appendDigits(text, local.tm_sec, 2);
+    text += '.';
+    appendDigits(text, ticks % 10000000, 7);
+    return text;
 }
 
 bool isLeap(int y)
@@ -73,9 +111,14 @@ std::string DateTimeText::secondsAgo(long long seconds)
 
 std::string DateTimeText::midnight(int daysFromToday)
 {
+    // Asked by every check of a subscription: within one second the answer is the same.
+    thread_local time_t answeredAt = -1;
+    thread_local int answeredDays = 0;
+    thread_local std::string answer;
     time_t t = time(nullptr);
-    tm local{};
-    localtime_r(&t, &local);
+    if (t == answeredAt && daysFromToday == answeredDays)
+        return answer;
+    tm local = localTimeOf(t);
     local.tm_mday += daysFromToday;
     local.tm_hour = 12; // noon keeps DST shifts from moving the day
     local.tm_min = local.tm_sec = 0;
@@ -84,7 +127,10 @@ std::string DateTimeText::midnight(int daysFromToday)
     char buffer[96];
     snprintf(buffer, sizeof buffer, "%04d-%02d-%02d 00:00:00", local.tm_year + 1900, local.tm_mon + 1,
              local.tm_mday);
-    return buffer;
+    answer = buffer;
+    answeredAt = t;
+    answeredDays = daysFromToday;
+    return answer;
 }
 
 std::optional<std::string> DateTimeText::parseDate(const std::string &text)
