@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that need a clean Debian root, as a container or a fresh machine
 # would have it: a minbase bookworm made once by debootstrap and kept in a cache folder, and
 # the mounts a chroot into it needs, taken down again when the script ends.
@@ -67,10 +68,20 @@ unmount_all() {
     MOUNTED=()
 }
 
-# Runs a command inside ROOT as root, with a plain environment.
+# What a command run in the root gets for an environment: nothing of the caller's.
+ROOT_ENVIRONMENT=(PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive)
+
+# Runs a command inside ROOT as root.
 in_root() {
     local root=$1
     shift
-    chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-        DEBIAN_FRONTEND=noninteractive "$@"
+    chroot "$root" /usr/bin/env -i "${ROOT_ENVIRONMENT[@]}" "$@"
+}
+
+# Ends what still runs inside ROOT (a check that failed half-way), so it can be unmounted.
+end_processes_in() {
+    local process
+    for process in /proc/[0-9]*; do
+        [ "$(readlink "$process/root" 2>/dev/null)" != "$1" ] || kill -9 "${process#/proc/}" 2>/dev/null || true
+    done
 }
